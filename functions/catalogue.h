@@ -1,0 +1,28 @@
+// Function codes: what the decade reports, what each code is called, its unit and the
+// metric prefix letters.
+#pragma once
+
+#include <string>
+
+// 0 none; 1 resistance (capacitance for classes 4 and 5); 2..7 sensor curves; 8 open;
+// 9 short; 1000 + i user-function preset i; 2000 + i timing preset i; 3000..3005 the
+// sensors of class 6.
+inline bool IsUserFunction(int code) { return code >= 1000 && code <= 1999; }
+inline bool IsTimingPreset(int code) { return code >= 2000 && code <= 2999; }
+
+// Turns the decade's function character into a function code for the connected class;
+// may ask the decade which preset is selected ('7'/'8', or '1' for class 7).
+int CommandToFunction(int character);
+
+// Display name in the current language ("Unknown" / "Neznámá" for codes without one).
+std::string GetFunctionName(int code);
+
+// Unit text of a code; for a user-function preset the decade is asked.
+void GetFunctionUnit(int code, int unitIndex, std::string& unit);
+
+// Prefix letter of a decimal exponent ("p" .. "T", "u" for micro), empty for the rest.
+void GetPrefixLabel(int exponent, std::string& prefix);
+
+// Append an item to the FUNCTION ring.
+void InsertFunction(int code);
+void InsertFunctionName(int code, const std::string& label);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// Sends "<command> <number>": the value, or value x 10^valueExponent when scale is set.
+// errorQueue: check through "*CLS" / "SYST:ERR?" instead of an "Ok" reply. 1 when taken.
+int SetCalibratorValue(double value, const std::string& command, int scale, int errorQueue);
+
+// Sends the command followed by the value of control (kind 0: decimal, 1: the character
+// with that code); 1 when acknowledged with "Ok".
+int SetCalibratorSwitch(int control, const std::string& command, int kind);
+
+// The refusal box: "Warning" / "Could not set value!" in English, Czech otherwise.
+void ShowRefusalWarning();

@@ -1,0 +1,29 @@
+// Serial ports, in the operations the link code calls, over QSerialPort in blocking mode.
+// Ports are numbered 1..256 (COM1..COM256). Results follow the usual convention of this
+// layer: 0 or a byte count on success, a negative value on failure.
+#pragma once
+
+#include <string>
+
+namespace rs232 {
+
+// The device behind COM n: on Windows "COMn"; elsewhere the target of a link named
+// "comN" in the working directory when one exists, else "/dev/ttyS<n-1>".
+std::string PortDeviceName(int port);
+
+// Opens and configures the port (parity 0 none, 1 odd, 2 even); 0 on success.
+int OpenComConfig(int port, const std::string& deviceName, long baudRate, int parity,
+                  int dataBits, int stopBits, int inputQueueSize, int outputQueueSize);
+int SetXMode(int port, int mode);        // software handshake on/off
+int SetCTSMode(int port, int mode);      // hardware handshake on/off
+int ComSetEscape(int port, int code);    // 5 raises DTR, 6 lowers DTR, 3 raises RTS, 4 lowers RTS
+int SetComTime(int port, double seconds);
+int FlushInQ(int port);
+int ComWrt(int port, const char* data, int length);
+// Reads until the terminator byte (not stored), maxLength bytes or the time-out; returns
+// the number of bytes stored, never more than maxLength. A read error closes the port.
+int ComRdTerm(int port, char* buffer, int maxLength, int terminator);
+int CloseCom(int port);
+bool IsOpen(int port);
+
+}  // namespace rs232

@@ -1,0 +1,52 @@
+// Small text helpers shared by every part that reads a reply or a settings line.
+// None of them throws, none reads past the text it is given, and every number read
+// reports "no number" instead of leaving a value undefined.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace text {
+
+// Compares the first n bytes of a and b without regard to ASCII letter case; 0 means
+// equal. A text shorter than n compares as if padded with NUL bytes.
+int CompareBytes(std::string_view a, std::string_view b, std::size_t n);
+
+// Index of the first occurrence of pattern in text, ignoring ASCII letter case;
+// negative when there is none. An empty pattern is found at 0.
+int FindPattern(std::string_view text, std::string_view pattern);
+
+// True when the first two characters are "Ok" in any letter case.
+bool IsOk(std::string_view reply);
+
+// Reads an integer at the start of text like the "%i" conversion: leading white space
+// skipped, optional sign, 0x/0X hexadecimal, a leading 0 octal, decimal otherwise;
+// stops at the first character that does not fit. Saturates at the int range.
+std::optional<int> ScanIntAuto(std::string_view text);
+
+// The same for a plain decimal integer ("%d"): leading white space, optional sign, digits.
+std::optional<int> ScanIntDecimal(std::string_view text);
+
+// Reads a floating-point number at the start of text like "%f"/"%lf": leading white
+// space, optional sign, digits with an optional point, optional exponent. Also accepts
+// what strtod accepts (inf, nan, hexadecimal).
+std::optional<double> ScanDouble(std::string_view text);
+
+// A number in plain decimal notation, no exponent, with every significant digit of the
+// value up to 12, trailing zeros trimmed: 2500, 0.0025, 0.00000047, -1.5, 0.
+std::string FormatPlain(double value);
+
+// The fixed form with six decimals ("%f").
+std::string FormatFixed(double value);
+
+// The text up to its first NUL byte (the C view of a reply that may carry NULs).
+std::string_view UpToNul(std::string_view text);
+
+// Removes trailing CR and LF bytes.
+std::string_view TrimLineEnd(std::string_view text);
+
+// True when the text holds a byte below 0x20 or the byte 0x7F.
+bool HasControlByte(std::string_view text);
+
+}  // namespace text

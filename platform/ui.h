@@ -1,0 +1,100 @@
+// The toolkit layer: the panel operations the rest of the program calls, over Qt Widgets.
+//
+// A panel handle indexes a table of loaded panels; a control id names a widget of that
+// panel together with its label widget. Callbacks run only when the operator commits a
+// change (a ring item chosen, a button pressed, a number or text entered and confirmed);
+// setting a value from code never calls them.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace ui {
+
+// The event code of a commit; the only event the program's callbacks act on.
+inline constexpr int EVENT_COMMIT = 1;
+
+using CtrlCallback = int (*)(int panel, int control, int event, void* callbackData,
+                             int eventData1, int eventData2);
+
+enum Attribute {
+    ATTR_VISIBLE,           // int: 0 hides the control and its label
+    ATTR_DIMMED,            // int: 1 refuses operator input, control stays shown
+    ATTR_LABEL_TEXT,        // text: the label (caption of a button)
+    ATTR_ON_TEXT,           // text: toggle button caption while pressed
+    ATTR_OFF_TEXT,          // text: toggle button caption while released
+    ATTR_TOP,               // int: pixels from the panel's top edge
+    ATTR_LEFT,              // int: pixels from the panel's left edge
+    ATTR_PRECISION,         // int: decimals a numeric control shows
+    ATTR_SHOW_INCDEC_ARROWS // int: whether a numeric control shows its arrows
+};
+
+// What a panel description gives the layer: the top-level widget and, per control id,
+// its widget, its label widget (may be null) and its callback (may be null).
+struct ControlEntry {
+    int id = 0;
+    QWidget* widget = nullptr;
+    QWidget* label = nullptr;
+    CtrlCallback callback = nullptr;
+};
+struct PanelDescription {
+    QWidget* window = nullptr;
+    std::function<std::vector<ControlEntry>()> controls;
+};
+using PanelBuilder = std::function<PanelDescription()>;
+
+// Makes a panel description loadable by name (the description travels in the program).
+void RegisterPanelDescription(const std::string& name, int panelId, PanelBuilder builder);
+
+// Toolkit start; false when no platform can be used (no display). Must come first.
+bool InitToolkit(int& argc, char** argv);
+// Creates the panel panelId of description; returns its handle or a negative value.
+int LoadPanel(int parent, const std::string& description, int panelId);
+int DisplayPanel(int panel);
+int DiscardPanel(int panel);
+int RunUserInterface();
+int QuitUserInterface(int code);
+
+int SetCtrlVal(int panel, int control, int value);
+int SetCtrlVal(int panel, int control, double value);
+int SetCtrlVal(int panel, int control, const std::string& value);
+int GetCtrlVal(int panel, int control, int* value);
+int GetCtrlVal(int panel, int control, double* value);
+int GetCtrlVal(int panel, int control, std::string* value);
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value);
+int SetCtrlAttribute(int panel, int control, int attribute, const std::string& value);
+int GetCtrlAttribute(int panel, int control, int attribute, int* value);
+int GetCtrlAttribute(int panel, int control, int attribute, std::string* value);
+
+int SetPanelTitle(int panel, const std::string& title);
+std::string GetPanelTitle(int panel);
+
+// Ring items. Index -1 in InsertListItem appends.
+int ClearListCtrl(int panel, int control);
+int InsertListItem(int panel, int control, int index, const std::string& label, int value);
+int GetIndexFromValue(int panel, int control, int* index, int value);  // *index < 0: none
+int DeleteListItem(int panel, int control, int index, int count);
+int GetNumListItems(int panel, int control, int* count);
+int GetLabelFromIndex(int panel, int control, int index, std::string* label);
+int GetValueFromIndex(int panel, int control, int index, int* value);
+
+// Modal message box with one OK button. Tests install a handler instead of a box.
+int MessagePopup(const std::string& title, const std::string& text);
+using MessagePopupHandler = std::function<void(const std::string& title, const std::string& text)>;
+void SetMessagePopupHandler(MessagePopupHandler handler);  // empty handler: real boxes
+
+void SetWaitCursor(int on);
+
+// Blocks the calling thread for the given time without running the event loop.
+void Delay(double seconds);
+
+// The widget behind a control, for tests and screenshots; null when unknown.
+QWidget* ControlWidget(int panel, int control);
+QWidget* LabelWidget(int panel, int control);
+QWidget* PanelWindow(int panel);
+
+}  // namespace ui
