@@ -1,9 +1,11 @@
 // The callbacks through which the operator drives a connected decade.
 #pragma once
 
-#define OMBRASTEL_CALLBACK(name)                                                       \
-    int name(int panel, int control, int event, void* callbackData, int eventData1, \
-             int eventData2)
+// Every callback has the toolkit's form; most use only the event code.
+#define OMBRASTEL_CALLBACK(name)                                                     \
+    int name([[maybe_unused]] int panel, [[maybe_unused]] int control, int event,    \
+             [[maybe_unused]] void* callbackData, [[maybe_unused]] int eventData1, \
+             [[maybe_unused]] int eventData2)
 
 OMBRASTEL_CALLBACK(ValueCB);
 OMBRASTEL_CALLBACK(UnitCB);
