@@ -1,0 +1,178 @@
+// Text helpers: number reads that behave like the C conversions without their traps,
+// and the plain number form that goes out on the wire.
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <clocale>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+struct IntCase {
+    std::string_view input;
+    std::optional<int> expected;
+};
+
+TEST(TextScanIntAuto, BehavesLikePercentI) {
+    const IntCase cases[] = {
+        {"0123", 83},
+        {"0x1F", 31},
+        {"0X1f", 31},
+        {"12AB", 12},
+        {" -5", -5},
+        {"+7", 7},
+        {"", {}},
+        {"abc", {}},
+        {"-", {}},
+        {"  ", {}},
+        {"0", 0},
+        {"08", 0},
+        {"0x", 0},
+        {"0xZ", 0},
+        {"\t42,7", 42},
+        {"-0x10", -16},
+        {"123 456", 123},
+        {"1.5", 1},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-99999999999999999999", INT_MIN},
+        {"0xFFFFFFFFFFFFFFFFFFFF", INT_MAX},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text::ScanIntAuto(c.input), c.expected) << "input \"" << c.input << "\"";
+    }
+}
+
+TEST(TextScanIntDecimal, DecimalOnly) {
+    const IntCase cases[] = {
+        {"0123", 123}, {"0x1F", 0}, {" -5", -5}, {"", {}}, {"x1", {}}, {"99999999999", INT_MAX},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text::ScanIntDecimal(c.input), c.expected) << "input \"" << c.input << "\"";
+    }
+}
+
+TEST(TextScan, NeverReadsPastTheView) {
+    // The digits after the view's end must not be taken: the view stops at "12".
+    const std::string backing = "1234567";
+    const std::string_view view(backing.data(), 2);
+    EXPECT_EQ(text::ScanIntAuto(view), 12);
+    EXPECT_EQ(text::ScanIntDecimal(view), 12);
+    EXPECT_EQ(text::ScanDouble(view), 12.0);
+    const std::string exponent = "1e5";
+    EXPECT_EQ(text::ScanDouble(std::string_view(exponent.data(), 1)), 1.0);
+}
+
+TEST(TextScanDouble, ReadsLikeStrtod) {
+    struct Case {
+        std::string_view input;
+        std::optional<double> expected;
+    };
+    const Case cases[] = {
+        {"1.0265", 1.0265}, {" -2.5E+03 Ohm", -2500.0},
+        {".5", 0.5},        {"1e-3", 0.001},
+        {"100.01", 100.01}, {"", {}},
+        {"abc", {}},        {"+", {}},
+        {"0x10", 16.0},     {"7,5", 7.0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text::ScanDouble(c.input), c.expected) << "input \"" << c.input << "\"";
+    }
+    // A NUL inside the text ends the number like any other character that does not fit.
+    EXPECT_EQ(text::ScanDouble(std::string_view("12\0"
+                                                "34",
+                                                5)),
+              12.0);
+}
+
+TEST(TextScanDouble, DecimalPointDoesNotFollowTheDesktopLocale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    if (std::setlocale(LC_NUMERIC, "cs_CZ.UTF-8") == nullptr &&
+        std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "no locale with a decimal comma installed";
+    }
+    EXPECT_EQ(text::ScanDouble("2.5"), 2.5);
+    EXPECT_EQ(text::FormatPlain(2.5), "2.5");
+    EXPECT_EQ(text::FormatFixed(2.5), "2.500000");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(TextFormat, PlainDecimal) {
+    struct Case {
+        double value;
+        std::string_view expected;
+    };
+    const Case cases[] = {
+        {2500.0, "2500"},
+        {0.0025, "0.0025"},
+        {0.00000047, "0.00000047"},
+        {-1.5, "-1.5"},
+        {0.0, "0"},
+        {-0.0, "0"},
+        {1e12, "1000000000000"},
+        {123456789012345.0, "123456789012000"},
+        {0.1 + 0.2, "0.3"},
+        {1.0 / 3.0, "0.333333333333"},
+        {100.01, "100.01"},
+        {1e-12, "0.000000000001"},
+        {9.99999999999999, "10"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text::FormatPlain(c.value), c.expected) << "value " << c.value;
+    }
+}
+
+TEST(TextFormat, FixedSixDecimals) {
+    EXPECT_EQ(text::FormatFixed(1.0265), "1.026500");
+    EXPECT_EQ(text::FormatFixed(-2.0), "-2.000000");
+    EXPECT_EQ(text::FormatFixed(0.00000047), "0.000000");
+    EXPECT_EQ(text::FormatFixed(1e20), "100000000000000000000.000000");
+}
+
+TEST(TextCompare, CaseBlindBytes) {
+    EXPECT_EQ(text::CompareBytes("OK", "ok", 2), 0);
+    EXPECT_EQ(text::CompareBytes("Ok done", "oK", 2), 0);
+    EXPECT_NE(text::CompareBytes("O", "Ok", 2), 0);  // short text padded with NUL
+    EXPECT_EQ(text::CompareBytes("", "", 5), 0);
+    EXPECT_LT(text::CompareBytes("a", "b", 1), 0);
+    EXPECT_GT(text::CompareBytes("b", "A", 1), 0);
+}
+
+TEST(TextFindPattern, CaseBlindAnywhere) {
+    EXPECT_EQ(text::FindPattern("burster,4530,123", "BURSTER"), 0);
+    EXPECT_EQ(text::FindPattern("xx V330a yy", "v330A"), 3);
+    EXPECT_EQ(text::FindPattern("abc", "abcd"), -1);
+    EXPECT_EQ(text::FindPattern("abc", "x"), -1);
+    EXPECT_EQ(text::FindPattern("abc", ""), 0);
+    EXPECT_EQ(text::FindPattern("", ""), 0);
+}
+
+TEST(TextSmall, OkNulLineEndControlBytes) {
+    EXPECT_TRUE(text::IsOk("Ok"));
+    EXPECT_TRUE(text::IsOk("oK\r"));
+    EXPECT_FALSE(text::IsOk("O"));
+    EXPECT_FALSE(text::IsOk("Error"));
+    EXPECT_FALSE(text::IsOk(""));
+
+    EXPECT_EQ(text::UpToNul(std::string_view("ab\0cd", 5)), "ab");
+    EXPECT_EQ(text::UpToNul("abc"), "abc");
+
+    EXPECT_EQ(text::TrimLineEnd("12.5\r\n"), "12.5");
+    EXPECT_EQ(text::TrimLineEnd("12.5\n\r\r"), "12.5");
+    EXPECT_EQ(text::TrimLineEnd("\r\n"), "");
+    EXPECT_EQ(text::TrimLineEnd("a\rb"), "a\rb");
+
+    EXPECT_TRUE(text::HasControlByte("A 1\r"));
+    EXPECT_TRUE(text::HasControlByte(std::string_view("A\0", 2)));
+    EXPECT_TRUE(text::HasControlByte("A\x7f"));
+    EXPECT_FALSE(text::HasControlByte("RES 100.5"));
+    EXPECT_FALSE(text::HasControlByte("v.\xc4\x8d."));  // UTF-8 bytes are not control bytes
+}
+
+}  // namespace
