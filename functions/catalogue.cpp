@@ -1,0 +1,207 @@
+// Function codes: the decade's function characters, the display names, the unit texts and
+// the metric prefix letters.
+#include "functions/catalogue.h"
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "app/panel.h"
+#include "app/shared_state.h"
+#include "link/communic.h"
+#include "platform/text.h"
+#include "platform/ui.h"
+
+namespace {
+
+bool English() {
+    return language == 3;
+}
+bool CapacitanceDecade() {
+    return decadeModel == 4 || decadeModel == 5;
+}
+
+// What a function character stands for, per model class. Two entries are not codes but
+// questions to the decade: which user-function or which timing preset is selected.
+constexpr int kAskUserFunction = -1;
+constexpr int kAskTiming = -2;
+
+struct CharacterRow {
+    char character;
+    int general;  // classes 1, 2, 4, 5 and every class not named in another column
+    int class3;
+    int class6;
+    int class7;
+};
+
+// clang-format off
+constexpr std::array<CharacterRow, 11> kCharacterTable{{
+    //  char  1,2,4,5              3                  6      7
+    {'0', 1,                 1,                 1,     1},
+    {'1', 2,                 2,                 3000,  kAskTiming},
+    {'2', 3,                 3,                 3001,  0},
+    {'3', 4,                 4,                 3002,  0},
+    {'4', 7,                 7,                 3003,  0},
+    {'5', 6,                 6,                 3004,  0},
+    {'6', 5,                 5,                 3005,  0},
+    {'7', kAskUserFunction,  kAskUserFunction,  0,     0},
+    {'8', kAskTiming,        kAskTiming,        0,     0},
+    {'O', 8,                 1,                 8,     8},
+    {'S', 9,                 1,                 9,     9},
+}};
+// clang-format on
+
+int ColumnOf(const CharacterRow& row) {
+    switch (decadeModel) {
+        case 3:
+            return row.class3;
+        case 6:
+            return row.class6;
+        case 7:
+            return row.class7;
+        default:
+            return row.general;
+    }
+}
+
+// Asks which preset of a kind is selected and returns its function code: preset number n
+// is code base + n - 1. A reply without a number, or with a number that names no preset
+// (below 1 or above 1000), gives 0.
+int AskSelectedPreset(const char* query, int base) {
+    std::string reply;
+    Communic(0, query, reply);
+    const std::optional<int> number = text::ScanIntAuto(reply);
+    if (!number || *number < 1 || *number > 1000) return 0;
+    return base + *number - 1;
+}
+
+struct NameRow {
+    int code;
+    std::string_view english;
+    std::string_view czech;
+};
+
+// clang-format off
+constexpr std::array<NameRow, 16> kNameTable{{
+    {1,    "Resistance",          "Odpor"},
+    {2,    "Platinum Pt385 (68)", "Platina Pt385 (68)"},
+    {3,    "Platinum Pt385 (90)", "Platina Pt385 (90)"},
+    {4,    "Platinum Pt3916",     "Platina Pt3916"},
+    {5,    "Platinum Pt3926",     "Platina Pt3926"},
+    {6,    "Platinum User",       "Platina Uživatelská"},
+    {7,    "Nickel",              "Nikl"},
+    {8,    "Open",                "Rozpojeno"},
+    {9,    "Short",               "Zkrat"},
+    {3000, "Platinum Pt100",      "Platina Pt100"},
+    {3001, "Platinum Pt200",      "Platina Pt200"},
+    {3002, "Platinum Pt500",      "Platina Pt500"},
+    {3003, "Platinum Pt1000",     "Platina Pt1000"},
+    {3004, "Nickel Ni100",        "Nikl Ni100"},
+    {3005, "Nickel Ni1000",       "Nikl Ni1000"},
+    {0,    "Unknown",             "Neznámá"},
+}};
+// clang-format on
+
+constexpr NameRow kCapacitanceName{1, "Capacitance", "Kapacita"};
+constexpr NameRow kUnknownName{0, "Unknown", "Neznámá"};
+
+// Temperature units by the index the UNIT ring and the decade's status use.
+constexpr std::array<std::string_view, 3> kTemperatureUnits{"°C", "°F", "K"};
+
+struct PrefixRow {
+    int exponent;
+    std::string_view letter;
+};
+
+// clang-format off
+constexpr std::array<PrefixRow, 8> kPrefixTable{{
+    {-12, "p"}, {-9, "n"}, {-6, "u"}, {-3, "m"}, {3, "k"}, {6, "M"}, {9, "G"}, {12, "T"},
+}};
+// clang-format on
+
+// The unit of a user-function preset as the decade reports it: a quoted text in which '^'
+// stands for "Ohm" and '{' for the degree sign. Positions 1 to 8 are read (position 0
+// holds the opening quote); a quote or the end of the reply ends the text.
+std::string UnitFromReply(std::string_view reply) {
+    reply = text::TrimLineEnd(text::UpToNul(reply));
+    std::string unit;
+    for (std::size_t i = 1; i <= 8 && i < reply.size(); ++i) {
+        const char c = reply[i];
+        if (c == '"') break;
+        if (c == '^') {
+            unit += "Ohm";
+        } else if (c == '{') {
+            unit += "°";
+        } else {
+            unit += c;
+        }
+    }
+    return unit;
+}
+
+}  // namespace
+
+int CommandToFunction(int character) {
+    const char c = static_cast<char>(character & 0xFF);
+    for (const CharacterRow& row : kCharacterTable) {
+        if (row.character != c) continue;
+        const int code = ColumnOf(row);
+        if (code == kAskUserFunction) return AskSelectedPreset("UFUN:CURV:SEL?", 1000);
+        if (code == kAskTiming) return AskSelectedPreset("TIM:SEL?", 2000);
+        return code;
+    }
+    return 0;
+}
+
+std::string GetFunctionName(int code) {
+    const NameRow* found = &kUnknownName;
+    if (code == 1 && CapacitanceDecade()) {
+        found = &kCapacitanceName;
+    } else {
+        for (const NameRow& row : kNameTable) {
+            if (row.code == code) {
+                found = &row;
+                break;
+            }
+        }
+    }
+    return std::string(English() ? found->english : found->czech);
+}
+
+void GetFunctionUnit(int code, int unitIndex, std::string& unit) {
+    unit.clear();
+    if (code == 1) {
+        unit = CapacitanceDecade() ? "F" : "Ohm";
+        return;
+    }
+    if (IsUserFunction(code)) {
+        const std::string query = newFirmware
+                                      ? std::string("UFUN:CURV:PRES:UNIT?")
+                                      : "UFUN:CURV:PRES" + std::to_string(code - 999) + ":UNIT?";
+        std::string reply;
+        Communic(0, query, reply);
+        unit = UnitFromReply(reply);
+        return;
+    }
+    if (unitIndex >= 0 && unitIndex < static_cast<int>(kTemperatureUnits.size())) {
+        unit = kTemperatureUnits[static_cast<std::size_t>(unitIndex)];
+    }
+}
+
+void GetPrefixLabel(int exponent, std::string& prefix) {
+    prefix.clear();
+    for (const PrefixRow& row : kPrefixTable) {
+        if (row.exponent == exponent) {
+            prefix = row.letter;
+            return;
+        }
+    }
+}
+
+void InsertFunction(int code) {
+    InsertFunctionName(code, GetFunctionName(code));
+}
+
+void InsertFunctionName(int code, const std::string& label) {
+    ui::InsertListItem(panelHandle, FUNCTION, -1, label, code);
+}
