@@ -1,0 +1,232 @@
+#include "panel_state/enable_controls.h"
+
+#include <string>
+
+#include "app/panel.h"
+#include "app/shared_state.h"
+#include "functions/catalogue.h"
+#include "platform/ui.h"
+
+namespace {
+
+// Captions of CMD_OUTPUT: the output switch, or the start of a program (timing preset).
+const char* OutputLabel() {
+    return language == 1 ? "Výstup" : "Output";
+}
+const char* RunLabel() {
+    return language == 1 ? "Spustit" : "Run";
+}
+
+// The relay column at the right edge of the panel; each LED stands 21 pixels above and
+// 30 pixels right of its button.
+constexpr int kRelayLeft = 543;
+constexpr int kLedLeft = 573;
+constexpr int kTopRelay = 59;  // CMD_GND / CMD_SHORT as loaded
+constexpr int kTopRelayLed = 38;
+
+// Class 3 puts output and short side by side.
+constexpr int kClass3OutputLeft = 473;
+constexpr int kClass3OutputLedLeft = 503;
+constexpr int kClass3ShortLeft = 593;
+constexpr int kClass3ShortLedLeft = 623;
+
+void Show(int control, int visible) {
+    ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_VISIBLE, visible);
+}
+void Dim(int control, int dimmed) {
+    ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_DIMMED, dimmed);
+}
+void Top(int control, int top) {
+    ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_TOP, top);
+}
+void Left(int control, int left) {
+    ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_LEFT, left);
+}
+void Label(int control, const char* label) {
+    ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_LABEL_TEXT, std::string(label));
+}
+void Arrows(int shown) {
+    ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_SHOW_INCDEC_ARROWS, shown);
+}
+
+int ReadFunction() {
+    int f = 0;
+    ui::GetCtrlVal(panelHandle, FUNCTION, &f);
+    return f;
+}
+
+bool IsSensorCurve(int f) {
+    return f >= 2 && f <= 7;
+}
+
+// Every call starts from the same picture: optional controls hidden, VALUE and FUNCTION
+// dimmed, the relay column at its loaded places.
+void Reset() {
+    Top(LED_GND, kTopRelayLed);
+    Top(LED_SHORT, kTopRelayLed);
+    Top(CMD_GND, kTopRelay);
+    Top(CMD_SHORT, kTopRelay);
+    for (int control : {RING_STANDARD, RING_SCALE, UNIT, RNULA, THRESHOLD, CMD_GND, LED_GND,
+                        CMD_SHORT, LED_SHORT, CMD_OUTPUT, LED_OUTPUT}) {
+        Show(control, 0);
+    }
+    Dim(VALUE, 1);
+    Dim(FUNCTION, 1);
+    Left(CMD_SHORT, kRelayLeft);
+    Left(CMD_OUTPUT, kRelayLeft);
+    Left(LED_SHORT, kLedLeft);
+    Left(LED_OUTPUT, kLedLeft);
+}
+
+// UNIT and RNULA matter for the sensor curves only.
+void UnitAndR0(int f, int closed) {
+    Show(UNIT, 1);
+    Show(RNULA, 1);
+    const int dimmed = IsSensorCurve(f) ? closed : 1;
+    Dim(UNIT, dimmed);
+    Dim(RNULA, dimmed);
+}
+
+// Classes 1 and 2 (and any model index the program does not know).
+void ResistanceDecade(int closed) {
+    Label(CMD_OUTPUT, RunLabel());
+    Show(THRESHOLD, thresholdAvailable);
+    Arrows(0);
+    const int f = ReadFunction();
+    UnitAndR0(f, closed);
+    if (f == 8 || f == 9 || IsTimingPreset(f)) {
+        Dim(THRESHOLD, 1);
+    } else {
+        Dim(VALUE, closed);
+        Dim(THRESHOLD, thresholdAvailable == 1 ? closed : 1);
+    }
+    if (IsTimingPreset(f)) Show(CMD_OUTPUT, 1);
+    Top(CMD_OUTPUT, 179);
+    Top(LED_OUTPUT, 158);
+}
+
+void Class3(int closed) {
+    const int f = ReadFunction();
+    if (IsTimingPreset(f)) {
+        Label(CMD_OUTPUT, RunLabel());
+    } else {
+        Label(CMD_OUTPUT, OutputLabel());
+        Dim(VALUE, closed);
+        Show(LED_OUTPUT, 1);
+        Left(CMD_SHORT, kClass3ShortLeft);
+        Left(CMD_OUTPUT, kClass3OutputLeft);
+        Left(LED_SHORT, kClass3ShortLedLeft);
+        Left(LED_OUTPUT, kClass3OutputLedLeft);
+        Show(CMD_SHORT, 1);
+        Top(CMD_SHORT, 169);
+        Show(LED_SHORT, 1);
+        Top(LED_SHORT, 148);
+    }
+    Arrows(0);
+    UnitAndR0(f, closed);
+    Show(CMD_OUTPUT, 1);
+    Top(CMD_OUTPUT, 169);
+    Top(LED_OUTPUT, 148);
+}
+
+void Class4(int closed) {
+    const int f = ReadFunction();
+    if (f == 1 || IsUserFunction(f)) {
+        Label(CMD_OUTPUT, OutputLabel());
+        Dim(VALUE, closed);
+    } else {
+        Label(CMD_OUTPUT, RunLabel());
+    }
+    Show(CMD_OUTPUT, 1);
+    Show(CMD_GND, 1);
+    Show(LED_GND, 1);
+    if (!IsTimingPreset(f)) Show(LED_OUTPUT, 1);
+    Arrows(1);
+    Top(CMD_OUTPUT, 139);
+    Top(LED_OUTPUT, 118);
+}
+
+void Class5(int closed) {
+    ReadFunction();  // read like the other classes; a capacitance decade has one function
+    Label(CMD_OUTPUT, OutputLabel());
+    Dim(VALUE, closed);
+    Show(CMD_OUTPUT, 1);
+    Show(LED_OUTPUT, 1);
+    Arrows(1);
+    Show(CMD_GND, 1);
+    Show(LED_GND, 1);
+    Top(CMD_OUTPUT, 139);
+    Top(LED_OUTPUT, 118);
+}
+
+void Class6(int closed) {
+    Show(RING_STANDARD, 1);
+    Show(RING_SCALE, 1);
+    Arrows(0);
+    const int f = ReadFunction();
+    if (f >= 3000 && f <= 3003) {
+        Dim(RING_STANDARD, closed);
+        int standard = 0;
+        ui::GetCtrlVal(panelHandle, RING_STANDARD, &standard);
+        Dim(RING_SCALE, standard == 0 ? closed : 1);
+    } else {
+        Dim(RING_STANDARD, 1);
+        Dim(RING_SCALE, 1);
+    }
+    if (f != 8 && f != 9) Dim(VALUE, closed);
+}
+
+void Class7(int closed) {
+    const int f = ReadFunction();
+    if (f == 1) {
+        Label(CMD_OUTPUT, OutputLabel());
+        Dim(VALUE, closed);
+        Show(LED_OUTPUT, 1);
+    } else {
+        Label(CMD_OUTPUT, RunLabel());
+    }
+    Show(CMD_OUTPUT, 1);
+    Show(CMD_SHORT, 1);
+    Show(LED_SHORT, 1);
+    Arrows(1);
+    Show(CMD_GND, 1);
+    Show(LED_GND, 1);
+    // Ground, short and output one above the other, 70 pixels apart.
+    Top(LED_GND, 18);
+    Top(LED_SHORT, 88);
+    Top(LED_OUTPUT, 158);
+    Top(CMD_GND, 39);
+    Top(CMD_SHORT, 109);
+    Top(CMD_OUTPUT, 179);
+}
+
+}  // namespace
+
+void EnableControls() {
+    const int closed = connected == 0 ? 1 : 0;
+    Reset();
+    switch (decadeModel) {
+        case 0:
+            break;  // no decade: the reset is the whole picture
+        case 3:
+            Class3(closed);
+            break;
+        case 4:
+            Class4(closed);
+            break;
+        case 5:
+            Class5(closed);
+            break;
+        case 6:
+            Class6(closed);
+            break;
+        case 7:
+            Class7(closed);
+            break;
+        default:
+            ResistanceDecade(closed);
+            break;
+    }
+    Dim(FUNCTION, closed);
+    for (int control : {NUM_ADR, RATE, SERIAL, RING}) Dim(control, 1 - closed);
+}

@@ -1,0 +1,202 @@
+#include "panel_state/refresh.h"
+
+#include <optional>
+#include <string>
+
+#include "app/panel.h"
+#include "app/shared_state.h"
+#include "functions/catalogue.h"
+#include "link/communic.h"
+#include "panel_state/value_reply.h"
+#include "platform/text.h"
+#include "platform/ui.h"
+
+// Every read below takes what the reply holds and nothing more: a reply too short for a
+// position, or without a number where one is read, leaves the control as it was, and the
+// routine goes on with what that control shows.
+
+namespace {
+
+constexpr int kRelayLeft = 543;         // CMD_OUTPUT alone in the relay column
+constexpr int kClass3OutputLeft = 473;  // CMD_OUTPUT beside CMD_SHORT (class 3)
+
+const char* OutputLabel() {
+    return language == 1 ? "Výstup" : "Output";
+}
+const char* RunLabel() {
+    return language == 1 ? "Spustit" : "Run";
+}
+
+int ShownInt(int control) {
+    int value = 0;
+    ui::GetCtrlVal(panelHandle, control, &value);
+    return value;
+}
+
+// Sets an integer control from a number read out of the reply; returns what the control
+// holds afterwards.
+int SetIntFrom(int control, std::optional<int> read) {
+    if (!read) return ShownInt(control);
+    ui::SetCtrlVal(panelHandle, control, *read);
+    return *read;
+}
+
+void Show(int control, int visible) {
+    ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_VISIBLE, visible);
+}
+
+// P1: the function the decade reports, from its function character.
+int FunctionFrom(const std::string& reply, std::size_t pos) {
+    const std::optional<char> c = value_reply::CharAt(reply, pos);
+    if (!c) return ShownInt(FUNCTION);
+    const int f = CommandToFunction(static_cast<unsigned char>(*c));
+    ui::SetCtrlVal(panelHandle, FUNCTION, f);
+    return f;
+}
+
+// P5 after P2/P3/class 5: VALUE with its decimals, prefix and unit, and valueExponent.
+void ShowValue(const value_reply::ShownValue& value, int f, int unitIndex) {
+    valueExponent = value.exponent;
+    ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_PRECISION, value.decimals);
+    std::string unitText;
+    std::string prefixText;
+    GetFunctionUnit(f, unitIndex, unitText);
+    GetPrefixLabel(valueExponent, prefixText);
+    ui::SetCtrlVal(panelHandle, VALUE, value.shown);
+    const std::string label =
+        (language == 1 ? "Výstup [" : "Output [") + prefixText + unitText + "]";
+    ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_LABEL_TEXT, label);
+}
+
+// P4: R0 as a number, written back in the fixed form.
+void ShowR0(const std::string& reply) {
+    if (const std::optional<double> r0 = value_reply::FiniteDouble(reply)) {
+        ui::SetCtrlVal(panelHandle, RNULA, text::FormatFixed(*r0));
+    }
+}
+
+// Classes 0, 1, 2 and any model index the program does not know.
+int RefreshResistanceDecade(std::string& reply) {
+    if (!Communic(0, "V?", reply)) return 0;
+    const int f = FunctionFrom(reply, 1);
+    const int unitIndex = SetIntFrom(UNIT, value_reply::IntAt(reply, 3));
+    if (!Communic(0, "A?", reply)) return 0;
+    if (const auto value = value_reply::ParseENotation(reply)) ShowValue(*value, f, unitIndex);
+    if (!Communic(0, "R?", reply)) return 0;
+    ShowR0(reply);
+    if (thresholdAvailable == 0) return 1;
+    if (!Communic(0, "W?", reply)) return 0;
+    SetIntFrom(THRESHOLD, value_reply::IntAt(reply, 0));
+    return 1;
+}
+
+int RefreshClass3(std::string& reply) {
+    if (!Communic(0, "V?", reply)) return 0;
+    const int f = FunctionFrom(reply, 1);
+    const int unitIndex = SetIntFrom(UNIT, value_reply::IntAt(reply, 3));
+    if (!Communic(0, "A?", reply)) return 0;
+    if (const auto value = value_reply::ParseENotation(reply)) ShowValue(*value, f, unitIndex);
+    if (!Communic(0, "R?", reply)) return 0;
+    ShowR0(reply);
+    if (!Communic(0, "OUTP?", reply)) return 0;
+    SetIntFrom(LED_OUTPUT, value_reply::IntAt(reply, 0));
+    if (!Communic(0, "OUTP:SHOR?", reply)) return 0;
+    SetIntFrom(LED_SHORT, value_reply::IntAt(reply, 0));
+    // A timing preset runs a program: only the run button; otherwise output and short.
+    const bool timing = IsTimingPreset(f);
+    ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LABEL_TEXT,
+                         std::string(timing ? RunLabel() : OutputLabel()));
+    for (int control : {LED_OUTPUT, LED_SHORT, CMD_SHORT}) Show(control, timing ? 0 : 1);
+    ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LEFT,
+                         timing ? kRelayLeft : kClass3OutputLeft);
+    return 1;
+}
+
+int RefreshClass4(std::string& reply) {
+    if (!Communic(0, "F?", reply)) return 0;
+    const std::optional<char> c = value_reply::CharAt(reply, 0);
+    const int f = FunctionFrom(reply, 0);
+    reply.clear();
+    if (c == '7') {
+        if (!Communic(0, "UFUN:DISP?", reply)) return 0;
+    } else if (c == '0') {
+        if (!Communic(0, "CAP:DISP?", reply)) return 0;
+    }
+    if (!reply.empty()) {
+        if (const auto value = value_reply::ParseDisplayText(reply)) ShowValue(*value, f, 0);
+    }
+    if (!Communic(0, "OUTP?", reply)) return 0;
+    SetIntFrom(LED_OUTPUT, value_reply::IntAt(reply, 0));
+    if (!Communic(0, "V?", reply)) return 0;
+    SetIntFrom(LED_GND, value_reply::IntAt(reply, 1));
+    return 1;
+}
+
+int RefreshClass5(std::string& reply) {
+    reply.clear();
+    if (!Communic(0, "A?", reply)) return 0;
+    if (!reply.empty()) {
+        double shown = 0.0;
+        ui::GetCtrlVal(panelHandle, VALUE, &shown);
+        if (const auto value = value_reply::ParseCapacitance(reply, shown, valueExponent)) {
+            ui::SetCtrlVal(panelHandle, LED_OUTPUT, value->outputOn ? 1 : 0);
+            ShowValue(value->value, 1, 0);
+        }
+    }
+    if (!Communic(0, "V?", reply)) return 0;
+    SetIntFrom(LED_GND, value_reply::IntAt(reply, 1));
+    return 1;
+}
+
+int RefreshClass6(std::string& reply) {
+    if (!Communic(0, "V?", reply)) return 0;
+    const int f = FunctionFrom(reply, 1);
+    SetIntFrom(RING_SCALE, value_reply::IntAt(reply, 3));
+    SetIntFrom(RING_STANDARD, value_reply::IntAt(reply, 5));
+    if (!Communic(0, "A?", reply)) return 0;
+    if (const auto value = value_reply::ParseENotation(reply)) ShowValue(*value, f, 0);
+    return 1;
+}
+
+int RefreshClass7(std::string& reply) {
+    if (!Communic(0, "F?", reply)) return 0;
+    const int f = FunctionFrom(reply, 0);
+    reply.clear();
+    if (f == 1 && !Communic(0, "RES:DISP?", reply)) return 0;
+    if (!reply.empty()) {
+        if (const auto value = value_reply::ParseDisplayText(reply)) ShowValue(*value, f, 0);
+    }
+    if (!Communic(0, "OUTP?", reply)) return 0;
+    SetIntFrom(LED_OUTPUT, value_reply::IntAt(reply, 0));
+    if (!Communic(0, "OUTP:SHOR?", reply)) return 0;
+    const int shorted = SetIntFrom(LED_SHORT, value_reply::IntAt(reply, 0));
+    // The value can be set only while the decade presents an unshorted resistance.
+    ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_DIMMED, (f == 1 && shorted == 0) ? 0 : 1);
+    if (!Communic(0, "OUTP:GRO?", reply)) return 0;
+    SetIntFrom(LED_GND, value_reply::IntAt(reply, 0));
+    const bool output = f == 1 || shorted != 0;
+    ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LABEL_TEXT,
+                         std::string(output ? OutputLabel() : RunLabel()));
+    Show(LED_OUTPUT, output ? 1 : 0);
+    return 1;
+}
+
+}  // namespace
+
+int RefreshScreen() {
+    std::string reply;  // one buffer for every query of the call
+    switch (decadeModel) {
+        case 3:
+            return RefreshClass3(reply);
+        case 4:
+            return RefreshClass4(reply);
+        case 5:
+            return RefreshClass5(reply);
+        case 6:
+            return RefreshClass6(reply);
+        case 7:
+            return RefreshClass7(reply);
+        default:
+            return RefreshResistanceDecade(reply);
+    }
+}
