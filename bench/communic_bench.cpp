@@ -1,0 +1,179 @@
+// How much the program's exchange costs over a plain line exchange on the same serial
+// link: the median time of Communic(0, "*IDN?") against the decade simulator on a
+// pseudo-terminal, divided by the median of a bare termios write-and-read-line loop
+// against the same simulator, measured in turns within one run.
+//
+// Usage: communic_bench [path of decade-sim] [exchanges per method]
+// The simulator path may also come from OMBRASTEL_SIM; else the one built alongside.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/shared_state.h"
+#include "link/communic.h"
+#include "platform/rs232.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MicrosecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    const std::size_t n = samples.size();
+    if (n == 0) return 0.0;
+    return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2.0;
+}
+
+// One exchange the plain way: flush, write the line, read up to the LF.
+bool PlainExchange(int fd, std::string& reply) {
+    static const char kLine[] = "*IDN?\r\n";
+    tcflush(fd, TCIFLUSH);
+    if (write(fd, kLine, sizeof kLine - 1) != static_cast<ssize_t>(sizeof kLine - 1)) {
+        return false;
+    }
+    reply.clear();
+    char chunk[64];
+    while (reply.size() < 50) {
+        pollfd p = {fd, POLLIN, 0};
+        if (poll(&p, 1, 1000) <= 0) return false;
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got <= 0) return false;
+        for (ssize_t i = 0; i < got; ++i) {
+            if (chunk[i] == '\n') return true;
+            reply.push_back(chunk[i]);
+        }
+    }
+    return true;
+}
+
+bool RunPlain(const std::string& device, int count, std::vector<double>& samples) {
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) return false;
+    termios mode{};
+    tcgetattr(fd, &mode);
+    cfmakeraw(&mode);
+    cfsetspeed(&mode, B115200);
+    tcsetattr(fd, TCSANOW, &mode);
+    std::string reply;
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+        const Clock::time_point start = Clock::now();
+        ok = PlainExchange(fd, reply) && !reply.empty();
+        samples.push_back(MicrosecondsSince(start));
+    }
+    close(fd);
+    return ok;
+}
+
+bool RunCommunic(int count, std::vector<double>& samples) {
+    if (rs232::OpenComConfig(1, "", 115200, 0, 8, 1, 512, 512) != 0) return false;
+    rs232::SetComTime(1, 1.0);
+    connected = 1;
+    linkType = 0;
+    comPort = 1;
+    decadeModel = 2;
+    std::string reply;
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+        reply.clear();
+        const Clock::time_point start = Clock::now();
+        Communic(0, "*IDN?", reply);
+        samples.push_back(MicrosecondsSince(start));
+        ok = !reply.empty();
+    }
+    connected = 0;
+    rs232::CloseCom(1);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const char* fromEnv = std::getenv("OMBRASTEL_SIM");
+#if defined(DECADE_SIM_PATH)
+    const char* fallback = DECADE_SIM_PATH;
+#else
+    const char* fallback = "";
+#endif
+    const std::string simulator = argc > 1 ? argv[1] : (fromEnv ? fromEnv : fallback);
+    const int perMethod = argc > 2 ? std::max(1000, std::atoi(argv[2])) : 2000;
+    if (simulator.empty()) {
+        std::fprintf(stderr, "give the path of decade-sim (argument or OMBRASTEL_SIM)\n");
+        return 2;
+    }
+
+    char folder[] = "/tmp/communic_bench.XXXXXX";
+    if (mkdtemp(folder) == nullptr) return 2;
+    const std::string link = std::string(folder) + "/com1";
+    std::vector<std::string> args = {simulator, "--model", "V212", "--link", link};
+    std::vector<char*> argvSim;
+    for (auto& a : args) argvSim.push_back(a.data());
+    argvSim.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawn(&child, simulator.c_str(), nullptr, nullptr, argvSim.data(), environ) != 0) {
+        std::fprintf(stderr, "could not start %s\n", simulator.c_str());
+        return 2;
+    }
+
+    // The simulator makes the link once its pseudo-terminal is ready.
+    struct stat info;
+    const Clock::time_point waitStart = Clock::now();
+    while (lstat(link.c_str(), &info) != 0 && MicrosecondsSince(waitStart) < 5e6) {
+        usleep(10000);
+    }
+    int result = 2;
+    if (chdir(folder) == 0 && lstat(link.c_str(), &info) == 0) {
+        const std::string device = rs232::PortDeviceName(1);
+        std::vector<double> plain, program;
+        bool ok = true;
+        // Warm-up, then turns of each method so drift of the machine hits both alike.
+        std::vector<double> ignored;
+        ok = RunPlain(device, 50, ignored) && RunCommunic(50, ignored);
+        const int turns = 10;
+        for (int t = 0; t < turns && ok; ++t) {
+            ok = RunPlain(device, perMethod / turns, plain) &&
+                 RunCommunic(perMethod / turns, program);
+        }
+        if (ok) {
+            const double plainMedian = Median(plain);
+            const double programMedian = Median(program);
+            const double ratio = programMedian / plainMedian;
+            std::printf("exchanges per method: %zu\n", program.size());
+            std::printf("plain termios median: %.1f us\n", plainMedian);
+            std::printf("Communic median:      %.1f us\n", programMedian);
+            std::printf("ratio: %.3f (goal at most 1.2: %s)\n", ratio,
+                        ratio <= 1.2 ? "met" : "missed");
+            result = ratio <= 1.2 ? 0 : 1;
+        } else {
+            std::fprintf(stderr, "an exchange failed\n");
+        }
+    } else {
+        std::fprintf(stderr, "the simulator made no link %s\n", link.c_str());
+    }
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    unlink(link.c_str());
+    rmdir(folder);
+    return result;
+}
