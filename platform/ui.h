@@ -51,9 +51,14 @@ void RegisterPanelDescription(const std::string& name, int panelId, PanelBuilder
 
 // Toolkit start; false when no platform can be used (no display). Must come first.
 bool InitToolkit(int& argc, char** argv);
+// Why the last InitToolkit failed, in one line; empty after a success.
+std::string ToolkitInitError();
 // Creates the panel panelId of description; returns its handle or a negative value.
 int LoadPanel(int parent, const std::string& description, int panelId);
 int DisplayPanel(int panel);
+// Makes the window frame's close button act as a press of control (a commit on it); the
+// window itself stays open. 0 turns this off, and then the close button does nothing.
+int SetPanelCloseControl(int panel, int control);
 int DiscardPanel(int panel);
 int RunUserInterface();
 int QuitUserInterface(int code);

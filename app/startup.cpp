@@ -1,0 +1,57 @@
+#include "app/startup.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/handlers.h"
+#include "app/panel.h"
+#include "app/settings.h"
+#include "app/shared_state.h"
+#include "link/open_close.h"
+#include "panel_state/enable_controls.h"
+#include "platform/ui.h"
+
+int RunOmbrastel(int argc, char** argv) {
+    if (!ui::InitToolkit(argc, argv)) {
+        std::fprintf(stderr, "ombrastel: cannot start the user interface: %s\n",
+                     ui::ToolkitInitError().c_str());
+        return -1;
+    }
+    RegisterMainPanel();
+    panelHandle = ui::LoadPanel(0, kPanelDescription, PANEL);
+    if (panelHandle < 0) return -1;
+    // The window frame's close button ends the program the way Exit does.
+    ui::SetPanelCloseControl(panelHandle, END);
+
+    FillComs();
+    ui::SetCtrlAttribute(panelHandle, NUM_ADR, ui::ATTR_VISIBLE, 0);
+    ui::SetCtrlAttribute(panelHandle, RING_STANDARD, ui::ATTR_VISIBLE, 0);
+    ui::SetCtrlAttribute(panelHandle, RING_SCALE, ui::ATTR_VISIBLE, 0);
+
+    ReadSettingsFile(panelHandle);
+    CorrectLanguage();
+    if (language == 1) ApplyCzechTexts(panelHandle);
+
+    connected = 0;
+    EnableControls();
+
+    ui::DisplayPanel(panelHandle);
+    ui::RunUserInterface();
+
+    WriteSettingsFile(panelHandle);
+    ui::DiscardPanel(panelHandle);
+    return 0;
+}
+
+OMBRASTEL_CALLBACK(EndCB) {
+    (void)panel;
+    (void)control;
+    (void)callbackData;
+    (void)eventData1;
+    (void)eventData2;
+    if (event != ui::EVENT_COMMIT) return 0;
+    // CloseCommunic() is called here, before the loop ends, once the link opening and
+    // closing code is in.
+    ui::QuitUserInterface(0);
+    return 0;
+}

@@ -1,0 +1,883 @@
+#include "platform/ui.h"
+
+#include <dlfcn.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "platform/led_widget.h"
+#include "platform/numeric_field.h"
+
+namespace ui {
+
+namespace {
+
+// Results of the operations: 0 is success, negative values name what was wrong.
+constexpr int kBadPanel = -1;
+constexpr int kBadControl = -2;
+constexpr int kBadAttribute = -3;  // the attribute or value type does not fit the control
+constexpr int kBadValue = -4;      // no number, out of range, or no such item
+
+enum class Kind { Numeric, String, Ring, Command, Toggle, Led, Decoration };
+
+struct Control {
+    int id = 0;
+    Kind kind = Kind::Decoration;
+    QPointer<QWidget> widget;
+    QPointer<QWidget> label;
+    CtrlCallback callback = nullptr;
+    QString labelText;  // toggle buttons keep a label that the button itself does not show
+    QString onText;
+    QString offText;
+};
+
+struct Panel {
+    QPointer<QWidget> window;
+    std::map<int, Control> controls;
+    int closeControl = 0;
+    std::unique_ptr<QObject> closeFilter;
+};
+
+std::vector<std::unique_ptr<Panel>>& Panels() {
+    static std::vector<std::unique_ptr<Panel>> panels;
+    return panels;
+}
+
+std::map<std::pair<std::string, int>, PanelBuilder>& Registry() {
+    static std::map<std::pair<std::string, int>, PanelBuilder> registry;
+    return registry;
+}
+
+MessagePopupHandler& PopupHandler() {
+    static MessagePopupHandler handler;
+    return handler;
+}
+
+std::string initError;
+bool loopRunning = false;
+std::optional<int> pendingQuit;
+bool waitCursorOn = false;
+
+Panel* FindPanel(int handle) {
+    auto& panels = Panels();
+    if (handle < 1 || handle > static_cast<int>(panels.size())) return nullptr;
+    Panel* p = panels[handle - 1].get();
+    return (p != nullptr && p->window != nullptr) ? p : nullptr;
+}
+
+// The control, or null with *err set to the reason.
+Control* FindControl(int panel, int control, int* err) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) {
+        *err = kBadPanel;
+        return nullptr;
+    }
+    auto it = p->controls.find(control);
+    if (it == p->controls.end() || it->second.widget == nullptr) {
+        *err = kBadControl;
+        return nullptr;
+    }
+    return &it->second;
+}
+
+Kind KindOf(QWidget* w) {
+    if (qobject_cast<ombrastel::NumericField*>(w) != nullptr) return Kind::Numeric;
+    if (qobject_cast<QLineEdit*>(w) != nullptr) return Kind::String;
+    if (qobject_cast<QComboBox*>(w) != nullptr) return Kind::Ring;
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        return b->isCheckable() ? Kind::Toggle : Kind::Command;
+    }
+    if (qobject_cast<ombrastel::Led*>(w) != nullptr) return Kind::Led;
+    return Kind::Decoration;
+}
+
+// A double as an int: rounded, and only when it is a number inside the int range.
+bool ToInt(double v, int* out) {
+    if (!std::isfinite(v)) return false;
+    const double r = std::round(v);
+    if (r < static_cast<double>(INT_MIN) || r > static_cast<double>(INT_MAX)) return false;
+    *out = static_cast<int>(r);
+    return true;
+}
+
+int SaturatedInt(double v) {
+    if (std::isnan(v)) return 0;
+    const double r = std::round(v);
+    if (r <= static_cast<double>(INT_MIN)) return INT_MIN;
+    if (r >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return static_cast<int>(r);
+}
+
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+std::string S(const QString& s) {
+    return s.toUtf8().toStdString();
+}
+
+// Keeps a toggle button's caption and accessible name in step with its state.
+void ShowToggleState(Control& c) {
+    auto* b = qobject_cast<QAbstractButton*>(c.widget);
+    if (b == nullptr) return;
+    b->setText(b->isChecked() ? c.onText : c.offText);
+    b->setAccessibleName(c.labelText.isEmpty() ? b->text() : c.labelText);
+}
+
+void SetLabel(Control& c, const QString& text) {
+    switch (c.kind) {
+        case Kind::Command:
+            static_cast<QAbstractButton*>(c.widget.data())->setText(text);
+            c.widget->setAccessibleName(text);
+            return;
+        case Kind::Toggle:
+            c.labelText = text;
+            ShowToggleState(c);
+            return;
+        default:
+            break;
+    }
+    c.labelText = text;
+    if (auto* l = qobject_cast<QLabel*>(c.label)) {
+        l->setText(text);
+        l->adjustSize();
+    }
+    c.widget->setAccessibleName(text);
+}
+
+QString LabelOf(const Control& c) {
+    if (c.kind == Kind::Command) return static_cast<QAbstractButton*>(c.widget.data())->text();
+    return c.labelText;
+}
+
+QPoint PanelPos(const Panel& p, QWidget* w) {
+    return w->mapTo(p.window, QPoint(0, 0));
+}
+
+void MoveTo(const Panel& p, Control& c, QPoint target) {
+    const QPoint delta = target - PanelPos(p, c.widget);
+    c.widget->move(c.widget->pos() + delta);
+    if (c.label != nullptr) c.label->move(c.label->pos() + delta);
+}
+
+// The window frame's close button: refused, and handed to the panel's close control.
+class CloseFilter : public QObject {
+  public:
+    explicit CloseFilter(int handle) : handle_(handle) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
+        event->ignore();
+        Panel* p = FindPanel(handle_);
+        if (p == nullptr || p->closeControl == 0) return true;
+        auto it = p->controls.find(p->closeControl);
+        if (it != p->controls.end() && it->second.callback != nullptr) {
+            it->second.callback(handle_, it->first, EVENT_COMMIT, nullptr, 0, 0);
+        }
+        return true;
+    }
+
+  private:
+    int handle_;
+};
+
+void Connect(int handle, Control& c) {
+    const int id = c.id;
+    const CtrlCallback cb = c.callback;
+    QWidget* w = c.widget;
+    auto commit = [handle, id, cb] {
+        if (cb != nullptr) cb(handle, id, EVENT_COMMIT, nullptr, 0, 0);
+    };
+    switch (c.kind) {
+        case Kind::Numeric:
+            QObject::connect(static_cast<ombrastel::NumericField*>(w),
+                             &ombrastel::NumericField::committed, w, commit);
+            break;
+        case Kind::String: {
+            auto* e = static_cast<QLineEdit*>(w);
+            // Return always confirms; leaving the field confirms only an edited text.
+            QObject::connect(e, &QLineEdit::returnPressed, e, [e, commit] {
+                e->setModified(false);
+                commit();
+            });
+            QObject::connect(e, &QLineEdit::editingFinished, e, [e, commit] {
+                if (!e->isModified()) return;
+                e->setModified(false);
+                commit();
+            });
+            break;
+        }
+        case Kind::Ring:
+            QObject::connect(static_cast<QComboBox*>(w), &QComboBox::activated, w,
+                             [commit](int) { commit(); });
+            break;
+        case Kind::Toggle: {
+            auto* b = static_cast<QAbstractButton*>(w);
+            QObject::connect(b, &QAbstractButton::toggled, b, [handle, id](bool) {
+                if (Panel* p = FindPanel(handle)) ShowToggleState(p->controls[id]);
+            });
+            QObject::connect(b, &QAbstractButton::clicked, b, commit);
+            break;
+        }
+        case Kind::Command:
+            QObject::connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, w,
+                             commit);
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- Whether Qt can start: it aborts when no platform plugin loads, so look first.
+
+bool PluginInstalled(const QString& name) {
+#if defined(Q_OS_LINUX)
+    QStringList dirs;
+    const QByteArray qpaPath = qgetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
+    if (!qpaPath.isEmpty()) dirs << QString::fromLocal8Bit(qpaPath);
+    for (const QString& d : QString::fromLocal8Bit(qgetenv("QT_PLUGIN_PATH"))
+                                .split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        dirs << d + QStringLiteral("/platforms");
+    }
+    dirs << QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms");
+    for (const QString& d : dirs) {
+        if (QFileInfo::exists(d + QStringLiteral("/libq") + name + QStringLiteral(".so"))) {
+            return true;
+        }
+    }
+    return false;
+#else
+    Q_UNUSED(name);
+    return true;
+#endif
+}
+
+// Opens and closes a connection to the X server named by DISPLAY.
+bool XServerReachable(std::string* why) {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        *why = "no display: DISPLAY is not set";
+        return false;
+    }
+    void* lib = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (lib == nullptr) {
+        *why = "the X client library libxcb.so.1 is not installed";
+        return false;
+    }
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    auto connect = reinterpret_cast<Connect>(dlsym(lib, "xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(dlsym(lib, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnect>(dlsym(lib, "xcb_disconnect"));
+    bool ok = false;
+    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+        void* c = connect(nullptr, nullptr);
+        ok = c != nullptr && hasError(c) == 0;
+        if (c != nullptr) disconnect(c);
+    }
+    dlclose(lib);
+    if (!ok) *why = std::string("cannot connect to the X display \"") + display + "\"";
+    return ok;
+}
+
+bool PlatformUsable(const QString& spec, std::string* why) {
+    const QString name = spec.section(QLatin1Char(':'), 0, 0).trimmed();
+    if (name.isEmpty()) return false;
+    if (!PluginInstalled(name)) {
+        *why = "the platform plugin \"" + S(name) + "\" is not installed";
+        return false;
+    }
+    if (name == QLatin1String("xcb")) return XServerReachable(why);
+    if (name.startsWith(QLatin1String("wayland"))) {
+        if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            *why = "no display: WAYLAND_DISPLAY is not set";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CanStartQt(int argc, char** argv, std::string* why) {
+    QString requested = QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM"));
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i] != nullptr ? argv[i] : "";
+        if ((a == "-platform" || a == "--platform") && i + 1 < argc && argv[i + 1] != nullptr) {
+            requested = QString::fromLocal8Bit(argv[i + 1]);
+        }
+    }
+    QStringList candidates;
+    if (!requested.isEmpty()) {
+        candidates = requested.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    } else {
+#if defined(Q_OS_LINUX)
+        // What Qt tries by itself: Wayland when a session announces it, then X11.
+        if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+            qgetenv("XDG_SESSION_TYPE") == "wayland") {
+            candidates << QStringLiteral("wayland");
+        }
+        candidates << QStringLiteral("xcb");
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            *why = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+            return false;
+        }
+#else
+        return true;
+#endif
+    }
+    std::string first;
+    for (const QString& c : candidates) {
+        std::string reason;
+        if (PlatformUsable(c, &reason)) return true;
+        if (first.empty()) first = reason;
+    }
+    *why = first.empty() ? "no usable user-interface platform" : first;
+    return false;
+}
+
+}  // namespace
+
+void RegisterPanelDescription(const std::string& name, int panelId, PanelBuilder builder) {
+    Registry()[{name, panelId}] = std::move(builder);
+}
+
+bool InitToolkit(int& argc, char** argv) {
+    initError.clear();
+    if (QApplication::instance() != nullptr) return true;
+    std::string why;
+    if (!CanStartQt(argc, argv, &why)) {
+        initError = why;
+        return false;
+    }
+    // Lives until the process ends; the panel and its callbacks need it to the last moment.
+    auto* app = new QApplication(argc, argv);
+    app->setQuitOnLastWindowClosed(false);
+    return true;
+}
+
+std::string ToolkitInitError() {
+    return initError;
+}
+
+int LoadPanel(int parent, const std::string& description, int panelId) {
+    if (parent != 0 || QApplication::instance() == nullptr) return kBadPanel;
+    auto it = Registry().find({description, panelId});
+    if (it == Registry().end() || !it->second) return kBadPanel;
+    PanelDescription d = it->second();
+    if (d.window == nullptr) return kBadPanel;
+
+    auto panel = std::make_unique<Panel>();
+    panel->window = d.window;
+    const std::vector<ControlEntry> entries =
+        d.controls ? d.controls() : std::vector<ControlEntry>{};
+
+    // Reuse a free slot so that a panel loaded again keeps its handle.
+    auto& panels = Panels();
+    int handle = 0;
+    for (std::size_t i = 0; i < panels.size(); ++i) {
+        if (panels[i] == nullptr || panels[i]->window == nullptr) {
+            handle = static_cast<int>(i) + 1;
+            break;
+        }
+    }
+    if (handle == 0) {
+        panels.push_back(nullptr);
+        handle = static_cast<int>(panels.size());
+    }
+
+    for (const ControlEntry& e : entries) {
+        if (e.widget == nullptr) continue;
+        Control c;
+        c.id = e.id;
+        c.widget = e.widget;
+        c.label = e.label;
+        c.callback = e.callback;
+        c.kind = KindOf(e.widget);
+        if (c.kind == Kind::Toggle) {
+            // The captions as loaded: the on and off texts come from the description.
+            c.offText = e.widget->property("offText").toString();
+            c.onText = e.widget->property("onText").toString();
+            if (c.offText.isEmpty()) c.offText = static_cast<QAbstractButton*>(e.widget)->text();
+            if (c.onText.isEmpty()) c.onText = c.offText;
+        }
+        if (auto* l = qobject_cast<QLabel*>(e.label)) c.labelText = l->text();
+        auto [pos, inserted] = panel->controls.emplace(c.id, c);
+        if (!inserted) continue;
+        Control& stored = pos->second;
+        if (stored.kind == Kind::Toggle) {
+            ShowToggleState(stored);
+        } else if (stored.kind == Kind::Command) {
+            stored.widget->setAccessibleName(LabelOf(stored));
+        } else if (stored.label != nullptr) {
+            stored.widget->setAccessibleName(stored.labelText);
+        }
+        Connect(handle, stored);
+    }
+    panel->closeFilter = std::make_unique<CloseFilter>(handle);
+    d.window->installEventFilter(panel->closeFilter.get());
+    panels[handle - 1] = std::move(panel);
+    return handle;
+}
+
+int DisplayPanel(int panel) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) return kBadPanel;
+    p->window->show();
+    p->window->raise();
+    p->window->activateWindow();
+    return 0;
+}
+
+int SetPanelCloseControl(int panel, int control) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) return kBadPanel;
+    if (control != 0 && p->controls.count(control) == 0) return kBadControl;
+    p->closeControl = control;
+    return 0;
+}
+
+int DiscardPanel(int panel) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) return kBadPanel;
+    p->window->removeEventFilter(p->closeFilter.get());
+    delete p->window.data();
+    Panels()[panel - 1].reset();
+    return 0;
+}
+
+int RunUserInterface() {
+    if (pendingQuit) {
+        const int code = *pendingQuit;
+        pendingQuit.reset();
+        return code;
+    }
+    if (QApplication::instance() == nullptr) return kBadPanel;
+    loopRunning = true;
+    const int code = QApplication::exec();
+    loopRunning = false;
+    return code;
+}
+
+int QuitUserInterface(int code) {
+    if (loopRunning) {
+        QCoreApplication::exit(code);
+    } else {
+        // Asked before the loop runs: the loop returns at once when it starts.
+        pendingQuit = code;
+    }
+    return 0;
+}
+
+// ---- Values
+
+int SetCtrlVal(int panel, int control, int value) {
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (c == nullptr) return err;
+    QWidget* w = c->widget;
+    const QSignalBlocker block(w);
+    switch (c->kind) {
+        case Kind::Numeric:
+            static_cast<ombrastel::NumericField*>(w)->setValue(value);
+            return 0;
+        case Kind::Ring: {
+            auto* r = static_cast<QComboBox*>(w);
+            for (int i = 0; i < r->count(); ++i) {
+                if (r->itemData(i).toInt() == value) {
+                    r->setCurrentIndex(i);
+                    return 0;
+                }
+            }
+            return kBadValue;  // no item carries the value: the ring stays as it was
+        }
+        case Kind::Toggle:
+            static_cast<QAbstractButton*>(w)->setChecked(value != 0);
+            ShowToggleState(*c);
+            return 0;
+        case Kind::Led:
+            static_cast<ombrastel::Led*>(w)->setLit(value != 0);
+            return 0;
+        case Kind::String:
+            static_cast<QLineEdit*>(w)->setText(QString::number(value));
+            return 0;
+        default:
+            return kBadAttribute;
+    }
+}
+
+int SetCtrlVal(int panel, int control, double value) {
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (c == nullptr) return err;
+    if (c->kind == Kind::Numeric) {
+        const QSignalBlocker block(c->widget);
+        return static_cast<ombrastel::NumericField*>(c->widget.data())->setValue(value) ? 0
+                                                                                        : kBadValue;
+    }
+    int v = 0;
+    if (!ToInt(value, &v)) return kBadValue;
+    return SetCtrlVal(panel, control, v);
+}
+
+int SetCtrlVal(int panel, int control, const std::string& value) {
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (c == nullptr) return err;
+    if (c->kind != Kind::String) return kBadAttribute;
+    const QSignalBlocker block(c->widget);
+    static_cast<QLineEdit*>(c->widget.data())->setText(Q(value));
+    return 0;
+}
+
+int GetCtrlVal(int panel, int control, int* value) {
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (value == nullptr) return kBadValue;
+    *value = 0;  // nothing undefined leaves here, whatever the control
+    if (c == nullptr) return err;
+    QWidget* w = c->widget;
+    switch (c->kind) {
+        case Kind::Numeric:
+            *value = SaturatedInt(static_cast<ombrastel::NumericField*>(w)->value());
+            return 0;
+        case Kind::Ring: {
+            auto* r = static_cast<QComboBox*>(w);
+            if (r->currentIndex() < 0) return kBadValue;  // an empty ring
+            *value = r->currentData().toInt();
+            return 0;
+        }
+        case Kind::Toggle:
+            *value = static_cast<QAbstractButton*>(w)->isChecked() ? 1 : 0;
+            return 0;
+        case Kind::Led:
+            *value = static_cast<ombrastel::Led*>(w)->lit() ? 1 : 0;
+            return 0;
+        case Kind::Command:
+            return 0;
+        default:
+            return kBadAttribute;
+    }
+}
+
+int GetCtrlVal(int panel, int control, double* value) {
+    if (value == nullptr) return kBadValue;
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    *value = 0.0;
+    if (c == nullptr) return err;
+    if (c->kind == Kind::Numeric) {
+        *value = static_cast<ombrastel::NumericField*>(c->widget.data())->value();
+        return 0;
+    }
+    int v = 0;
+    const int r = GetCtrlVal(panel, control, &v);
+    *value = v;
+    return r;
+}
+
+int GetCtrlVal(int panel, int control, std::string* value) {
+    if (value == nullptr) return kBadValue;
+    value->clear();
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (c == nullptr) return err;
+    if (c->kind != Kind::String) return kBadAttribute;
+    *value = S(static_cast<QLineEdit*>(c->widget.data())->text());
+    return 0;
+}
+
+// ---- Attributes
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value) {
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (c == nullptr) return err;
+    Panel& p = *FindPanel(panel);
+    QWidget* w = c->widget;
+    switch (attribute) {
+        case ATTR_VISIBLE:
+            w->setVisible(value != 0);
+            if (c->label != nullptr) c->label->setVisible(value != 0);
+            return 0;
+        case ATTR_DIMMED:
+            w->setEnabled(value == 0);
+            if (c->label != nullptr) c->label->setEnabled(value == 0);
+            return 0;
+        case ATTR_TOP:
+            MoveTo(p, *c, QPoint(PanelPos(p, w).x(), value));
+            return 0;
+        case ATTR_LEFT:
+            MoveTo(p, *c, QPoint(value, PanelPos(p, w).y()));
+            return 0;
+        case ATTR_PRECISION:
+            if (c->kind != Kind::Numeric) return kBadAttribute;
+            if (value < 0 || value > 15) return kBadValue;
+            static_cast<ombrastel::NumericField*>(w)->setDecimals(value);
+            return 0;
+        case ATTR_SHOW_INCDEC_ARROWS:
+            if (c->kind != Kind::Numeric) return kBadAttribute;
+            static_cast<QAbstractSpinBox*>(w)->setButtonSymbols(
+                value != 0 ? QAbstractSpinBox::UpDownArrows : QAbstractSpinBox::NoButtons);
+            return 0;
+        default:
+            return kBadAttribute;
+    }
+}
+
+int SetCtrlAttribute(int panel, int control, int attribute, const std::string& value) {
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (c == nullptr) return err;
+    switch (attribute) {
+        case ATTR_LABEL_TEXT:
+            if (c->kind == Kind::Led || c->kind == Kind::Decoration) return kBadAttribute;
+            SetLabel(*c, Q(value));
+            return 0;
+        case ATTR_ON_TEXT:
+        case ATTR_OFF_TEXT:
+            if (c->kind != Kind::Toggle) return kBadAttribute;
+            (attribute == ATTR_ON_TEXT ? c->onText : c->offText) = Q(value);
+            ShowToggleState(*c);
+            return 0;
+        default:
+            return kBadAttribute;
+    }
+}
+
+int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
+    if (value == nullptr) return kBadValue;
+    *value = 0;
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (c == nullptr) return err;
+    Panel& p = *FindPanel(panel);
+    QWidget* w = c->widget;
+    switch (attribute) {
+        case ATTR_VISIBLE:
+            *value = w->isHidden() ? 0 : 1;
+            return 0;
+        case ATTR_DIMMED:
+            *value = w->isEnabledTo(p.window) ? 0 : 1;
+            return 0;
+        case ATTR_TOP:
+            *value = PanelPos(p, w).y();
+            return 0;
+        case ATTR_LEFT:
+            *value = PanelPos(p, w).x();
+            return 0;
+        case ATTR_PRECISION:
+            if (c->kind != Kind::Numeric) return kBadAttribute;
+            *value = static_cast<ombrastel::NumericField*>(w)->decimals();
+            return 0;
+        case ATTR_SHOW_INCDEC_ARROWS:
+            if (c->kind != Kind::Numeric) return kBadAttribute;
+            *value =
+                static_cast<QAbstractSpinBox*>(w)->buttonSymbols() == QAbstractSpinBox::NoButtons
+                    ? 0
+                    : 1;
+            return 0;
+        default:
+            return kBadAttribute;
+    }
+}
+
+int GetCtrlAttribute(int panel, int control, int attribute, std::string* value) {
+    if (value == nullptr) return kBadValue;
+    value->clear();
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    if (c == nullptr) return err;
+    switch (attribute) {
+        case ATTR_LABEL_TEXT:
+            if (c->kind == Kind::Led || c->kind == Kind::Decoration) return kBadAttribute;
+            *value = S(LabelOf(*c));
+            return 0;
+        case ATTR_ON_TEXT:
+        case ATTR_OFF_TEXT:
+            if (c->kind != Kind::Toggle) return kBadAttribute;
+            *value = S(attribute == ATTR_ON_TEXT ? c->onText : c->offText);
+            return 0;
+        default:
+            return kBadAttribute;
+    }
+}
+
+int SetPanelTitle(int panel, const std::string& title) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) return kBadPanel;
+    p->window->setWindowTitle(Q(title));
+    return 0;
+}
+
+std::string GetPanelTitle(int panel) {
+    Panel* p = FindPanel(panel);
+    return p == nullptr ? std::string() : S(p->window->windowTitle());
+}
+
+// ---- Ring items
+
+namespace {
+QComboBox* Ring(int panel, int control, int* err) {
+    Control* c = FindControl(panel, control, err);
+    if (c == nullptr) return nullptr;
+    if (c->kind != Kind::Ring) {
+        *err = kBadAttribute;
+        return nullptr;
+    }
+    return static_cast<QComboBox*>(c->widget.data());
+}
+}  // namespace
+
+int ClearListCtrl(int panel, int control) {
+    int err = 0;
+    QComboBox* r = Ring(panel, control, &err);
+    if (r == nullptr) return err;
+    const QSignalBlocker block(r);
+    r->clear();
+    return 0;
+}
+
+int InsertListItem(int panel, int control, int index, const std::string& label, int value) {
+    int err = 0;
+    QComboBox* r = Ring(panel, control, &err);
+    if (r == nullptr) return err;
+    if (index < -1 || index > r->count()) return kBadValue;
+    const QSignalBlocker block(r);
+    r->insertItem(index == -1 ? r->count() : index, Q(label), value);
+    return 0;
+}
+
+int GetIndexFromValue(int panel, int control, int* index, int value) {
+    if (index == nullptr) return kBadValue;
+    *index = -1;
+    int err = 0;
+    QComboBox* r = Ring(panel, control, &err);
+    if (r == nullptr) return err;
+    for (int i = 0; i < r->count(); ++i) {
+        if (r->itemData(i).toInt() == value) {
+            *index = i;
+            break;
+        }
+    }
+    return 0;
+}
+
+int DeleteListItem(int panel, int control, int index, int count) {
+    int err = 0;
+    QComboBox* r = Ring(panel, control, &err);
+    if (r == nullptr) return err;
+    if (index < 0 || index >= r->count()) return kBadValue;
+    // A negative count deletes every item from index on.
+    const int last = count < 0 ? r->count() : std::min(r->count(), index + count);
+    const QSignalBlocker block(r);
+    for (int i = last - 1; i >= index; --i) r->removeItem(i);
+    return 0;
+}
+
+int GetNumListItems(int panel, int control, int* count) {
+    if (count == nullptr) return kBadValue;
+    *count = 0;
+    int err = 0;
+    QComboBox* r = Ring(panel, control, &err);
+    if (r == nullptr) return err;
+    *count = r->count();
+    return 0;
+}
+
+int GetLabelFromIndex(int panel, int control, int index, std::string* label) {
+    if (label == nullptr) return kBadValue;
+    label->clear();
+    int err = 0;
+    QComboBox* r = Ring(panel, control, &err);
+    if (r == nullptr) return err;
+    if (index < 0 || index >= r->count()) return kBadValue;
+    *label = S(r->itemText(index));
+    return 0;
+}
+
+int GetValueFromIndex(int panel, int control, int index, int* value) {
+    if (value == nullptr) return kBadValue;
+    *value = 0;
+    int err = 0;
+    QComboBox* r = Ring(panel, control, &err);
+    if (r == nullptr) return err;
+    if (index < 0 || index >= r->count()) return kBadValue;
+    *value = r->itemData(index).toInt();
+    return 0;
+}
+
+// ---- Messages, cursor, waiting
+
+int MessagePopup(const std::string& title, const std::string& text) {
+    if (PopupHandler()) {
+        PopupHandler()(title, text);
+        return 0;
+    }
+    if (QApplication::instance() == nullptr) return kBadPanel;
+    QMessageBox box(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    // The operator must see the message even while the wait cursor is on.
+    const bool cursor = waitCursorOn;
+    if (cursor) QApplication::restoreOverrideCursor();
+    box.exec();
+    if (cursor) QApplication::setOverrideCursor(Qt::WaitCursor);
+    return 0;
+}
+
+void SetMessagePopupHandler(MessagePopupHandler handler) {
+    PopupHandler() = std::move(handler);
+}
+
+void SetWaitCursor(int on) {
+    if (QApplication::instance() == nullptr || (on != 0) == waitCursorOn) return;
+    waitCursorOn = on != 0;
+    if (waitCursorOn) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void Delay(double seconds) {
+    if (!(seconds > 0.0)) return;  // also refuses NaN
+    const double ms = std::min(seconds * 1000.0, 24.0 * 3600.0 * 1000.0);
+    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(ms * 1000.0)));
+}
+
+QWidget* ControlWidget(int panel, int control) {
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    return c == nullptr ? nullptr : c->widget.data();
+}
+
+QWidget* LabelWidget(int panel, int control) {
+    int err = 0;
+    Control* c = FindControl(panel, control, &err);
+    return c == nullptr ? nullptr : c->label.data();
+}
+
+QWidget* PanelWindow(int panel) {
+    Panel* p = FindPanel(panel);
+    return p == nullptr ? nullptr : p->window.data();
+}
+
+}  // namespace ui
