@@ -1,0 +1,55 @@
+#include "simulator/device.h"
+
+#include <utility>
+
+namespace sim {
+
+Device::Device(Config config)
+    : config_(std::move(config)), engine_(config_), transcript_(config_.transcript) {}
+
+std::string Device::LineEndBytes(LineEnd lineEnd) {
+    switch (lineEnd) {
+        case LineEnd::CrLf: return "\r\n";
+        case LineEnd::Lf: return "\n";
+        case LineEnd::Cr: return "\r";
+        case LineEnd::None: return "";
+    }
+    return "\r\n";
+}
+
+Response Device::OnLine(std::string_view line) {
+    Response response;
+    transcript_.Received(line);
+    if (dropped_) {
+        response.drop = true;
+        return response;
+    }
+    if (config_.dropAfter >= 0 && exchanges_ >= config_.dropAfter) {
+        dropped_ = true;
+        transcript_.Event("drop");
+        response.drop = true;
+        return response;
+    }
+    ++exchanges_;
+
+    const std::string_view command = Transcript::StripLineEnd(line);
+    const std::optional<std::string> reply = engine_.Handle(command);
+    if (!reply || config_.silent || MatchesAny(config_.silentTo, command)) return response;
+
+    const bool faulty = config_.faultCommands.empty() || MatchesAny(config_.faultCommands, command);
+    std::string text = *reply;
+    if (faulty) {
+        if (config_.garbage) text = kGarbage;
+        if (config_.longReplies) {
+            if (text.size() < kLongReplySize) text.append(kLongReplySize - text.size(), '#');
+        }
+        if (config_.nulBytes) text.insert(text.size() / 2, 1, '\0');
+        response.delayMs = config_.delayMs;
+    }
+    response.bytes = text + LineEndBytes(faulty ? config_.lineEnd : LineEnd::CrLf);
+    response.send = true;
+    transcript_.Sent(response.bytes);
+    return response;
+}
+
+}  // namespace sim
