@@ -86,8 +86,7 @@ ui::PanelDescription BuildMainPanel() {
             {RING, form.interfaceRing, form.interfaceLabel, ComTypeCB},
             {NUM_ADR, form.gpibAddressField, form.gpibAddressLabel, nullptr},
             {SERIAL, form.comPortRing, form.comPortLabel, nullptr},
-            // OpenCloseComCB is connected here once the link opening code is in.
-            {COM, form.comToggle, nullptr, nullptr},
+            {COM, form.comToggle, nullptr, OpenCloseComCB},
             {CMD_SHORT, form.shortButton, nullptr, ShortCB},
             {CMD_GND, form.groundButton, nullptr, GroundCB},
             {CMD_OUTPUT, form.outputButton, nullptr, OutputCB},

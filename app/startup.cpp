@@ -44,14 +44,8 @@ int RunOmbrastel(int argc, char** argv) {
 }
 
 OMBRASTEL_CALLBACK(EndCB) {
-    (void)panel;
-    (void)control;
-    (void)callbackData;
-    (void)eventData1;
-    (void)eventData2;
     if (event != ui::EVENT_COMMIT) return 0;
-    // CloseCommunic() is called here, before the loop ends, once the link opening and
-    // closing code is in.
+    CloseCommunic();  // hands an open decade back to local before the program ends
     ui::QuitUserInterface(0);
     return 0;
 }
