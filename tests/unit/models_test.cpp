@@ -151,16 +151,4 @@ TEST_F(ModelsTest, FirmwareThresholdsAreStrictOnTheStoredFloat) {
     EXPECT_EQ(newFirmware, 1);
 }
 
-TEST_F(ModelsTest, TokenTableKeepsLongerTokensFirst) {
-    // Every token that contains another must come before it, or it could never win.
-    for (int i = 0; i < 24; ++i) {
-        for (int j = 0; j < i; ++j) {
-            const std::string earlier(kModelTokens[j].token);
-            const std::string later(kModelTokens[i].token);
-            EXPECT_EQ(later.find(earlier), std::string::npos)
-                << later << " is shadowed by " << earlier;
-        }
-    }
-}
-
 }  // namespace

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <clocale>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,19 +87,6 @@ TEST(TextScanDouble, ReadsLikeStrtod) {
                                                 "34",
                                                 5)),
               12.0);
-}
-
-TEST(TextScanDouble, DecimalPointDoesNotFollowTheDesktopLocale) {
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous ? previous : "C";
-    if (std::setlocale(LC_NUMERIC, "cs_CZ.UTF-8") == nullptr &&
-        std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
-        GTEST_SKIP() << "no locale with a decimal comma installed";
-    }
-    EXPECT_EQ(text::ScanDouble("2.5"), 2.5);
-    EXPECT_EQ(text::FormatPlain(2.5), "2.5");
-    EXPECT_EQ(text::FormatFixed(2.5), "2.500000");
-    std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(TextFormat, PlainDecimal) {
