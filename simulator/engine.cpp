@@ -138,7 +138,7 @@ std::string FormatEngineering(double value) {
         const std::optional<double> printed = ParseNumber(digits);
         if (printed && std::fabs(*printed) >= 1000.0) {  // rounding carried into a new group
             exponent += 3;
-            continue;
+            std::snprintf(digits, sizeof digits, "%.4f", mantissa / 1000.0);
         }
         char reply[64];
         std::snprintf(reply, sizeof reply, "%sE%c%02d", digits, exponent < 0 ? '-' : '+',
