@@ -20,8 +20,8 @@ enum class LineEnd { CrLf, Lf, Cr, None };
 
 struct Config {
     // Identity.
-    std::string model = "V212";   // one of the model tokens, spelled as the reply shows it
-    int modelClass = 2;           // 1..7, derived from the model token
+    std::string model = "V212";  // one of the model tokens, spelled as the reply shows it
+    int modelClass = 2;          // 1..7, derived from the model token
     std::string maker = "SIMLAB";
     std::string serial = "1234";  // kept as text: "0123" and "0x1F" go out unchanged
     std::string firmware = "1.000";
@@ -41,15 +41,15 @@ struct Config {
     bool strictFirmware = false;
 
     // Faults on the wire.
-    bool silent = false;                   // never replies
-    std::vector<std::string> silentTo;     // no reply to these commands
-    int delayMs = 0;                       // every reply this much later
-    bool garbage = false;                  // replies replaced by junk bytes
-    bool longReplies = false;              // replies padded beyond 50 bytes
-    bool nulBytes = false;                 // a NUL byte in the middle of each reply
-    LineEnd lineEnd = LineEnd::CrLf;       // what ends each reply
+    bool silent = false;                     // never replies
+    std::vector<std::string> silentTo;       // no reply to these commands
+    int delayMs = 0;                         // every reply this much later
+    bool garbage = false;                    // replies replaced by junk bytes
+    bool longReplies = false;                // replies padded beyond 50 bytes
+    bool nulBytes = false;                   // a NUL byte in the middle of each reply
+    LineEnd lineEnd = LineEnd::CrLf;         // what ends each reply
     std::vector<std::string> faultCommands;  // limits delay/garbage/long/NUL/line end
-    int dropAfter = -1;                    // drop the link after this many exchanges
+    int dropAfter = -1;                      // drop the link after this many exchanges
 
     // Initial state.
     std::optional<char> function;  // function character at power-on

@@ -9,10 +9,14 @@ Device::Device(Config config)
 
 std::string Device::LineEndBytes(LineEnd lineEnd) {
     switch (lineEnd) {
-        case LineEnd::CrLf: return "\r\n";
-        case LineEnd::Lf: return "\n";
-        case LineEnd::Cr: return "\r";
-        case LineEnd::None: return "";
+        case LineEnd::CrLf:
+            return "\r\n";
+        case LineEnd::Lf:
+            return "\n";
+        case LineEnd::Cr:
+            return "\r";
+        case LineEnd::None:
+            return "";
     }
     return "\r\n";
 }

@@ -13,10 +13,10 @@ namespace sim {
 
 // What the front end does after a line came in.
 struct Response {
-    bool send = false;   // send bytes (possibly empty when the line end is "none")
-    std::string bytes;   // reply with its line end, faults applied
-    int delayMs = 0;     // wait this long before sending
-    bool drop = false;   // drop the link instead of replying
+    bool send = false;  // send bytes (possibly empty when the line end is "none")
+    std::string bytes;  // reply with its line end, faults applied
+    int delayMs = 0;    // wait this long before sending
+    bool drop = false;  // drop the link instead of replying
 };
 
 // The junk that --garbage sends instead of a reply.
@@ -25,7 +25,7 @@ inline constexpr std::string_view kGarbage = "#\xA5?~%\x7F!";
 inline constexpr std::size_t kLongReplySize = 64;
 
 class Device {
-public:
+  public:
     explicit Device(Config config);
 
     // One complete line as received, line end included.
@@ -41,7 +41,7 @@ public:
     bool dropped() const { return dropped_; }
     long exchanges() const { return exchanges_; }
 
-private:
+  private:
     Config config_;
     Engine engine_;
     Transcript transcript_;

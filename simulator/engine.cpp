@@ -15,7 +15,9 @@ constexpr double kMinCapacitance = 1e-10;
 constexpr double kMaxCapacitance = 1.22221e-05;
 constexpr double kOffCapacitance = 5e-11;  // V151: a value below this switches the output off
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string UpperText(std::string_view text) {
     std::string out(text);
@@ -42,9 +44,13 @@ std::string Printf(const char* format, double value) {
     return buffer;
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
-std::string Bit(bool on) { return on ? "1" : "0"; }
+std::string Bit(bool on) {
+    return on ? "1" : "0";
+}
 
 // The digits after a one-letter short command ("U1" -> 1); nothing when not one digit.
 std::optional<int> ShortDigit(std::string_view header) {
@@ -195,7 +201,9 @@ double Engine::ValueOf(char function) const {
     return it == state_.values.end() ? 0.0 : it->second;
 }
 
-double Engine::Value() const { return ValueOf(state_.function); }
+double Engine::Value() const {
+    return ValueOf(state_.function);
+}
 
 std::optional<std::string> Engine::Handle(std::string_view command) {
     const bool isIdn = UpperText(TrimBlanks(command)) == "*IDN?";
@@ -299,7 +307,10 @@ std::optional<std::string> Engine::HandleScpi(std::string_view header, std::stri
             const double v = ValueOf('0');
             if (v < 1e-9) return Printf("%.3f pF", v * 1e12);
             if (v < 1e-6) return Printf("%.3f nF", v * 1e9);
-            return Printf("%.3f \x0E" "F", v * 1e6);
+            return Printf(
+                "%.3f \x0E"
+                "F",
+                v * 1e6);
         }
         if (header == "UFUN:DISP?" && c == 4) {
             std::string unit = "{C";
@@ -315,11 +326,16 @@ std::optional<std::string> Engine::HandleScpi(std::string_view header, std::stri
         if (c == 3 && header == "NICK?") return FormatFixedE(ToUnit(ValueOf('4'), state_.unit));
         if (c == 3 && header == "PLAT:STAN?") {
             switch (state_.platinumCurve) {
-                case '2': return "PT385B";
-                case '3': return "PT3916";
-                case '6': return "PT3926";
-                case '5': return "USER";
-                default: return "PT385A";
+                case '2':
+                    return "PT385B";
+                case '3':
+                    return "PT3916";
+                case '6':
+                    return "PT3926";
+                case '5':
+                    return "USER";
+                default:
+                    return "PT385A";
             }
         }
     } else {
@@ -359,8 +375,8 @@ std::optional<std::string> Engine::HandlePresets(std::string_view header, std::s
 
     const bool user = userHeader;
     const std::string_view base = user ? "UFUN:CURV:" : "TIM:";
-    const int count = static_cast<int>(user ? config_.userPresets.size()
-                                            : config_.timingPresets.size());
+    const int count =
+        static_cast<int>(user ? config_.userPresets.size() : config_.timingPresets.size());
     int& selected = user ? state_.userSelected : state_.timingSelected;
     const bool newForm = NewFirmware();
     const std::string_view rest = header.substr(base.size());
@@ -488,8 +504,7 @@ std::optional<std::string> Engine::SetValue(char function, std::string_view arg,
     const int c = config_.modelClass;
     if (IsTemperature(function) && c != 6) v = FromUnit(v, state_.unit);
     if (!Settable(function, v)) {
-        if (function == '8' || function == 'O' || function == 'S' ||
-            (c == 7 && function != '0')) {
+        if (function == '8' || function == 'O' || function == 'S' || (c == 7 && function != '0')) {
             return Fail(-221, "Settings conflict", kind);
         }
         return Fail(-222, "Data out of range", kind);
@@ -544,8 +559,7 @@ std::string Engine::StatusWord() const {
     const int c = config_.modelClass;
     const std::string f(1, state_.function);
     if (c == 6) {
-        return "F" + f + "S" + std::to_string(state_.scale) + "T" +
-               std::to_string(state_.standard);
+        return "F" + f + "S" + std::to_string(state_.scale) + "T" + std::to_string(state_.standard);
     }
     if (c == 4 || c == 5) return "G" + Bit(state_.ground) + "O" + Bit(state_.output);
     return "F" + f + "U" + std::to_string(state_.unit);

@@ -13,26 +13,26 @@
 namespace sim {
 
 struct DecadeState {
-    char function = '0';           // function character as the decade reports it
-    std::map<char, double> values; // value per function character: ohm, farad, degree
-                                   // Celsius for sensor curves, raw for user functions
-    int unit = 0;                  // temperature unit 0 C, 1 F, 2 K
-    int scale = 0;                 // 0 ITS90, 1 IPTS68 (V211 class)
-    int standard = 0;              // 0 IEC 751, 1 US/JIS (V211 class)
-    char platinumCurve = '1';      // V330 class: curve chosen by PLAT:STAN
+    char function = '0';            // function character as the decade reports it
+    std::map<char, double> values;  // value per function character: ohm, farad, degree
+                                    // Celsius for sensor curves, raw for user functions
+    int unit = 0;                   // temperature unit 0 C, 1 F, 2 K
+    int scale = 0;                  // 0 ITS90, 1 IPTS68 (V211 class)
+    int standard = 0;               // 0 IEC 751, 1 US/JIS (V211 class)
+    char platinumCurve = '1';       // V330 class: curve chosen by PLAT:STAN
     double r0 = 100.0;
     int threshold = 0;
     bool output = false;
     bool shortCircuit = false;
     bool ground = false;
     bool remote = false;
-    int userSelected = 0;    // selected user-function preset, 1-based, 0 none
-    int timingSelected = 0;  // selected timing preset, 1-based, 0 none
+    int userSelected = 0;            // selected user-function preset, 1-based, 0 none
+    int timingSelected = 0;          // selected timing preset, 1-based, 0 none
     std::deque<std::string> errors;  // error queue, oldest first
 };
 
 class Engine {
-public:
+  public:
     explicit Engine(Config config);
 
     // One command line without its line end. Returns the reply text without line end, or
@@ -50,7 +50,7 @@ public:
     double Value() const;  // value of the active function
     double ValueOf(char function) const;
 
-private:
+  private:
     enum class Kind { NoReply, Query, Ack };
 
     std::optional<std::string> Dispatch(std::string_view command);
@@ -71,7 +71,7 @@ private:
     bool Settable(char function, double value) const;
     bool IsTemperature(char function) const;
     std::string FormatValue(char function) const;  // "A?" layouts
-    std::string StatusWord() const;                 // "V?" layouts
+    std::string StatusWord() const;                // "V?" layouts
 
     Config config_;
     DecadeState state_;

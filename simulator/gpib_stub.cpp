@@ -47,9 +47,8 @@ constexpr int kFirstDescriptor = 16;  // device descriptors never collide with b
 
 // Time-out codes TNONE .. T1000s in microseconds (0 waits for ever).
 constexpr long long kTimeoutMicros[] = {
-    0,        10,        30,        100,        300,        1000,       3000,
-    10000,    30000,     100000,    300000,     1000000,    3000000,    10000000,
-    30000000, 100000000, 300000000, 1000000000};
+    0,      10,     30,      100,     300,      1000,     3000,      10000,     30000,
+    100000, 300000, 1000000, 3000000, 10000000, 30000000, 100000000, 300000000, 1000000000};
 
 using Clock = std::chrono::steady_clock;
 
@@ -177,8 +176,8 @@ GPIB_EXPORT int ibwrt(int ud, const void* buffer, long count) {
     while (start < bytes.size()) {
         std::size_t end = bytes.find('\n', start);
         end = (end == std::string::npos) ? bytes.size() : end + 1;  // EOI ends the last line
-        const sim::Response response = instrument.device.OnLine(
-            std::string_view(bytes).substr(start, end - start));
+        const sim::Response response =
+            instrument.device.OnLine(std::string_view(bytes).substr(start, end - start));
         start = end;
         if (response.drop) return Finish(kErr, kEnol, 0);
         if (response.send) {
@@ -239,7 +238,15 @@ GPIB_EXPORT int ibonl(int ud, int online) {
     return Finish(kCmpl, 0, 0);
 }
 
-GPIB_EXPORT long ThreadIbcntl(void) { return tCount; }
-GPIB_EXPORT int ThreadIbcnt(void) { return static_cast<int>(tCount); }
-GPIB_EXPORT int ThreadIbsta(void) { return tStatus; }
-GPIB_EXPORT int ThreadIberr(void) { return tError; }
+GPIB_EXPORT long ThreadIbcntl(void) {
+    return tCount;
+}
+GPIB_EXPORT int ThreadIbcnt(void) {
+    return static_cast<int>(tCount);
+}
+GPIB_EXPORT int ThreadIbsta(void) {
+    return tStatus;
+}
+GPIB_EXPORT int ThreadIberr(void) {
+    return tError;
+}

@@ -21,13 +21,17 @@ void CloseFd(int* fd) {
     *fd = -1;
 }
 
-void SetCloexec(int fd) { ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC); }
+void SetCloexec(int fd) {
+    ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+}
 
 }  // namespace
 
 PtyServer::PtyServer(Config config) : device_(std::move(config)) {}
 
-PtyServer::~PtyServer() { Stop(); }
+PtyServer::~PtyServer() {
+    Stop();
+}
 
 bool PtyServer::Start() {
     if (started_) return true;
@@ -91,17 +95,22 @@ bool PtyServer::LinkAs(const std::string& linkPath) {
     return true;
 }
 
-std::vector<Record> PtyServer::Transcript() const { return device_.transcript().Records(); }
+std::vector<Record> PtyServer::Transcript() const {
+    return device_.transcript().Records();
+}
 
-std::vector<std::string> PtyServer::Lines() const { return device_.transcript().Lines(); }
+std::vector<std::string> PtyServer::Lines() const {
+    return device_.transcript().Lines();
+}
 
-void PtyServer::ClearTranscript() { device_.transcript().Clear(); }
+void PtyServer::ClearTranscript() {
+    device_.transcript().Clear();
+}
 
 bool PtyServer::WaitForLines(std::size_t count, int timeoutMs) const {
     std::unique_lock lock(mutex_);
-    return linesChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return device_.transcript().Records().size() >= count;
-    });
+    return linesChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return device_.transcript().Records().size() >= count; });
 }
 
 void PtyServer::Run() {

@@ -16,7 +16,7 @@
 namespace sim {
 
 class PtyServer {
-public:
+  public:
     explicit PtyServer(Config config);
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;
@@ -47,7 +47,7 @@ public:
         return fn(device_.engine());
     }
 
-private:
+  private:
     void Run();
     void HandleLine(const std::string& line, bool* stop);
     bool WriteAll(const std::string& bytes);

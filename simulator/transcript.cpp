@@ -19,8 +19,7 @@ double Transcript::Now() const {
 
 void Transcript::Write(const char* tag, std::string_view text, double seconds) {
     if (!file_) return;
-    std::fprintf(file_, "%.6f %s %.*s\n", seconds, tag, static_cast<int>(text.size()),
-                 text.data());
+    std::fprintf(file_, "%.6f %s %.*s\n", seconds, tag, static_cast<int>(text.size()), text.data());
     std::fflush(file_);
 }
 
@@ -106,10 +105,18 @@ std::optional<std::string> Transcript::Unescape(std::string_view text) {
         }
         if (++i >= text.size()) return std::nullopt;
         switch (text[i]) {
-            case '\\': out += '\\'; break;
-            case 'r': out += '\r'; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'x': {
                 if (i + 2 >= text.size()) return std::nullopt;
                 const int high = hexValue(text[i + 1]);
@@ -119,7 +126,8 @@ std::optional<std::string> Transcript::Unescape(std::string_view text) {
                 i += 2;
                 break;
             }
-            default: return std::nullopt;
+            default:
+                return std::nullopt;
         }
     }
     return out;

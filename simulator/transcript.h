@@ -18,7 +18,7 @@ struct Record {
 };
 
 class Transcript {
-public:
+  public:
     // With a file path, every entry is also appended to that file, one entry a line:
     //   <seconds> RX <escaped bytes>   a line received
     //   <seconds> TX <escaped bytes>   a reply sent
@@ -47,7 +47,7 @@ public:
     // Reads a transcript file back: received lines without line ends, events as "<text>".
     static std::vector<std::string> ReadLines(const std::string& filePath);
 
-private:
+  private:
     void Write(const char* tag, std::string_view text, double seconds);
     double Now() const;
 

@@ -50,8 +50,11 @@ TEST(SimFaults, RepliesOverFiftyBytes) {
 }
 
 TEST(SimFaults, NulByteInsideReplies) {
-    Check({"--model", "V212", "--nul-bytes"},
-          {{"A?\r\n", std::string("100.0\0" "0E+00\r\n", 13), 150}});
+    Check({"--model", "V212", "--nul-bytes"}, {{"A?\r\n",
+                                                std::string("100.0\0"
+                                                            "0E+00\r\n",
+                                                            13),
+                                                150}});
 }
 
 TEST(SimFaults, LineEnds) {
@@ -101,7 +104,8 @@ TEST(SimFaults, DropTheLinkAfterExchanges) {
 
 TEST(SimFaults, RefusedAndFirstIdentity) {
     Check({"--model", "V212", "--refuse", "FS", "--first-idn", "BUSY"},
-          {{"FS\r\n", "Err\r\n", 150}, {"*IDN?\r\n", "BUSY\r\n", 150},
+          {{"FS\r\n", "Err\r\n", 150},
+           {"*IDN?\r\n", "BUSY\r\n", 150},
            {"*IDN?\r\n", "SIMLAB,V212,1234,1.000\r\n", 150}});
 }
 

@@ -116,8 +116,9 @@ TEST(SimGpib, WrongAddressSilenceAndDrop) {
         const auto start = std::chrono::steady_clock::now();
         char buffer[51];
         const int status = (gpib.ibwrt(ud, "*IDN?\r\n", 7), gpib.ibrd(ud, buffer, 50));
-        const double ms = std::chrono::duration<double, std::milli>(
-            std::chrono::steady_clock::now() - start).count();
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
         EXPECT_EQ(status & (kErr | kTimo), kErr | kTimo);
         EXPECT_EQ(gpib.ThreadIbcntl(), 0);
         EXPECT_GE(ms, 90.0);

@@ -83,15 +83,15 @@ TEST(SimProgram, LinkLivesUntilSigterm) {
     const std::string link = folder + "/com3";
     const std::string transcript = folder + "/t.log";
 
-    std::vector<std::string> args = {program, "--model", "V090", "--link", link,
-                                     "--transcript", transcript};
+    std::vector<std::string> args = {program, "--model",      "V090",    "--link",
+                                     link,    "--transcript", transcript};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     pid_t child = 0;
     ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
 
-    struct stat info{};
+    struct stat info {};
     for (int i = 0; i < 500 && ::lstat(link.c_str(), &info) != 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

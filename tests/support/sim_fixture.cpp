@@ -114,8 +114,8 @@ std::string ReadUntil(int fd, int timeoutMs, bool stopAtLineFeed) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string bytes;
     while (true) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) break;
         pollfd in{fd, POLLIN, 0};
         if (::poll(&in, 1, static_cast<int>(left)) <= 0) break;
@@ -131,9 +131,13 @@ std::string ReadUntil(int fd, int timeoutMs, bool stopAtLineFeed) {
 
 }  // namespace
 
-std::string PlainClient::ReadLine(int timeoutMs) { return ReadUntil(fd_, timeoutMs, true); }
+std::string PlainClient::ReadLine(int timeoutMs) {
+    return ReadUntil(fd_, timeoutMs, true);
+}
 
-std::string PlainClient::ReadFor(int timeoutMs) { return ReadUntil(fd_, timeoutMs, false); }
+std::string PlainClient::ReadFor(int timeoutMs) {
+    return ReadUntil(fd_, timeoutMs, false);
+}
 
 bool PlainClient::HungUp(int timeoutMs) {
     pollfd in{fd_, POLLIN, 0};

@@ -15,7 +15,7 @@ namespace simtest {
 // it there as "comN" (the panel finds COM n through that link). The destructor stops the
 // decade, changes back to the folder of before and removes the temporary one.
 class SimFixture {
-public:
+  public:
     explicit SimFixture(const sim::Config& config, int comPort = 1);
     // The options of decade-sim, e.g. {"--model", "V330A", "--refuse", "FS"}.
     explicit SimFixture(const std::vector<std::string>& args, int comPort = 1);
@@ -35,7 +35,7 @@ public:
     std::vector<std::string> Lines() const { return server_->Lines(); }
     void ClearTranscript() { server_->ClearTranscript(); }
 
-private:
+  private:
     void Begin(const sim::Config& config);
 
     int comPort_;
@@ -50,7 +50,7 @@ private:
 // DECADE_SIM_ARGS to the options and DECADE_SIM_TRANSCRIPT to a fresh file, and unsets
 // both (and removes the file) in its destructor. Each instance gets a new decade.
 class GpibSim {
-public:
+  public:
     explicit GpibSim(const std::vector<std::string>& args);
     ~GpibSim();
     GpibSim(const GpibSim&) = delete;
@@ -63,14 +63,14 @@ public:
     // Only the command lines.
     std::vector<std::string> Commands() const;
 
-private:
+  private:
     std::string transcript_;
 };
 
 // A plain termios client on a terminal path (raw mode), for tests that talk to a decade
 // without the panel's serial layer.
 class PlainClient {
-public:
+  public:
     explicit PlainClient(const std::string& path);
     ~PlainClient();
     PlainClient(const PlainClient&) = delete;
@@ -86,7 +86,7 @@ public:
     // True when the terminal reports a hang-up or a read error within timeoutMs.
     bool HungUp(int timeoutMs);
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -33,6 +33,8 @@ void RunSteps(sim::Engine& engine, const std::vector<Step>& steps) {
     }
 }
 
+// The dialect tables read as command and reply pairs, several to a line.
+// clang-format off
 TEST(SimEngine, V212ClassShortCommands) {
     sim::Engine engine = MakeEngine({"--model", "V212", "--serial", "0x1F"});
     RunSteps(engine, {
@@ -154,6 +156,8 @@ TEST(SimEngine, V090ErrorQueueAndTimingPresets) {
     });
 }
 
+// clang-format on
+
 TEST(SimEngine, ErrorQueueKeepsTenAndReportsOverflow) {
     sim::Engine engine = MakeEngine({"--model", "V090"});
     for (int i = 0; i < 12; ++i) engine.Handle("RES 1e12");
@@ -162,6 +166,7 @@ TEST(SimEngine, ErrorQueueKeepsTenAndReportsOverflow) {
     EXPECT_EQ(engine.Handle("SYST:ERR?"), "0,\"No error\"");
 }
 
+// clang-format off
 TEST(SimEngine, RefusedCommandsGetNoOkAndChangeNothing) {
     sim::Engine shortDialect = MakeEngine({"--model", "V212", "--refuse", "FS,F5,A"});
     RunSteps(shortDialect, {{"F1", "Ok"}, {"FS", "Err"}, {"F5", "Err"}, {"F6", "Ok"},
@@ -185,15 +190,18 @@ TEST(SimEngine, FirstIdentityReplyDiffersOncePerPair) {
     RunSteps(whole, {{"*IDN?", "NOBODY,X1,1,1"}});
 }
 
+// clang-format on
+
 TEST(SimEngine, StrictFirmwareAnswersOnlyItsOwnPresetForm) {
-    sim::Engine newer = MakeEngine({"--model", "V330", "--firmware", "1.03", "--strict-firmware",
-                                    "--user-presets", "A,B"});
+    sim::Engine newer = MakeEngine(
+        {"--model", "V330", "--firmware", "1.03", "--strict-firmware", "--user-presets", "A,B"});
     EXPECT_TRUE(newer.NewFirmware());
-    RunSteps(newer, {{"UFUN:CURV:PRES2:NAME?", kNone}, {"UFUN:CURV:SEL 2", kNone},
-                {"UFUN:CURV:PRES:NAME?", "\"B\""}});
+    RunSteps(newer, {{"UFUN:CURV:PRES2:NAME?", kNone},
+                     {"UFUN:CURV:SEL 2", kNone},
+                     {"UFUN:CURV:PRES:NAME?", "\"B\""}});
     // 1.0265 as a 32-bit number lies below the threshold: older firmware.
-    sim::Engine older = MakeEngine({"--model", "V330", "--firmware", "1.0265",
-                                    "--strict-firmware", "--user-presets", "A,B"});
+    sim::Engine older = MakeEngine(
+        {"--model", "V330", "--firmware", "1.0265", "--strict-firmware", "--user-presets", "A,B"});
     EXPECT_FALSE(older.NewFirmware());
     RunSteps(older, {{"UFUN:CURV:PRES:NAME?", kNone}, {"UFUN:CURV:PRES2:NAME?", "\"B\""}});
     sim::Engine v150 = MakeEngine({"--model", "V150", "--firmware", "1.0095"});
@@ -223,9 +231,9 @@ TEST(SimEngine, EveryModelTokenIsFoundFirstInItsOwnIdentity) {
 
 TEST(SimEngine, EngineeringNotation) {
     const std::vector<std::pair<double, std::string>> cases = {
-        {1234.5, "1.2345E+03"}, {100.0, "100.00E+00"}, {0.0025, "2.5000E-03"},
-        {999999.6, "1.0000E+06"}, {0.0, "0.0000E+00"}, {1e8, "100.00E+06"},
-        {12500.0, "12.500E+03"}, {4.7e-7, "470.00E-09"},
+        {1234.5, "1.2345E+03"},   {100.0, "100.00E+00"},  {0.0025, "2.5000E-03"},
+        {999999.6, "1.0000E+06"}, {0.0, "0.0000E+00"},    {1e8, "100.00E+06"},
+        {12500.0, "12.500E+03"},  {4.7e-7, "470.00E-09"},
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(sim::FormatEngineering(value), text);
 }
@@ -248,9 +256,9 @@ TEST(SimConfig, CommandLine) {
     EXPECT_EQ(config->lineEnd, sim::LineEnd::Lf);
 
     const std::vector<std::vector<std::string>> wrong = {
-        {"--model", "V999"}, {"--bogus"}, {"--delay", "-1"}, {"--delay"},
-        {"--line-end", "crcr"}, {"--unit", "2"}, {"--function", "9"},
-        {"--user-units", "^"}, {"--gpib-address", "31"}, {"--silent=1"},
+        {"--model", "V999"},      {"--bogus"},     {"--delay", "-1"},   {"--delay"},
+        {"--line-end", "crcr"},   {"--unit", "2"}, {"--function", "9"}, {"--user-units", "^"},
+        {"--gpib-address", "31"}, {"--silent=1"},
     };
     for (const auto& args : wrong) {
         EXPECT_FALSE(sim::ParseArgs(args, &error).has_value()) << args[0];
