@@ -118,48 +118,32 @@ TEST_F(PresetsTest, UserFunctionUnitFromTheDecade) {
         const char* query;
         const char* unit;
     };
+    const Lines v330 = {"--model", "V330A", "--user-presets", "A,B", "--user-units", "{C,^"};
+    Lines v330New = v330;
+    v330New.insert(v330New.end(), {"--firmware", "1.030"});
+    const Lines v212 = {"--model", "V212", "--user-presets", "A"};
+    auto v212With = [&](const Lines& more) {
+        Lines args = v212;
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    // clang-format off
     const std::vector<Case> cases = {
-        {{"--model", "V330A", "--user-presets", "A,B", "--user-units", "{C,^"},
-         3,
-         1001,
-         "UFUN:CURV:PRES2:UNIT?",
-         "Ohm"},
-        {{"--model", "V330A", "--user-presets", "A,B", "--user-units", "{C,^"},
-         3,
-         1000,
-         "UFUN:CURV:PRES1:UNIT?",
-         "°C"},
+        {v330, 3, 1001, "UFUN:CURV:PRES2:UNIT?", "Ohm"},
+        {v330, 3, 1000, "UFUN:CURV:PRES1:UNIT?", "°C"},
         // Newer firmware asks for the selected preset (the first one here).
-        {{"--model", "V330A", "--firmware", "1.030", "--user-presets", "A,B", "--user-units",
-          "{C,^"},
-         3,
-         1001,
-         "UFUN:CURV:PRES:UNIT?",
-         "°C"},
+        {v330New, 3, 1001, "UFUN:CURV:PRES:UNIT?", "°C"},
         // At most eight characters behind the opening quote.
-        {{"--model", "V212", "--user-presets", "A", "--user-units", "kg/m{ABCDEF"},
-         2,
-         1000,
-         "UFUN:CURV:PRES1:UNIT?",
-         "kg/m°ABC"},
-        {{"--model", "V212", "--user-presets", "A", "--user-units", "^^^^^^^^^"},
-         2,
-         1000,
-         "UFUN:CURV:PRES1:UNIT?",
+        {v212With({"--user-units", "kg/m{ABCDEF"}), 2, 1000, "UFUN:CURV:PRES1:UNIT?", "kg/m°ABC"},
+        {v212With({"--user-units", "^^^^^^^^^"}), 2, 1000, "UFUN:CURV:PRES1:UNIT?",
          "OhmOhmOhmOhmOhmOhmOhmOhm"},
         // A reply without quotes ("Err") loses its first character.
-        {{"--model", "V212", "--user-presets", "A", "--refuse", "UFUN:CURV:PRES1:UNIT?"},
-         2,
-         1000,
-         "UFUN:CURV:PRES1:UNIT?",
-         "rr"},
+        {v212With({"--refuse", "UFUN*"}), 2, 1000, "UFUN:CURV:PRES1:UNIT?", "rr"},
         // A reply cut by a NUL byte ends there.
-        {{"--model", "V212", "--user-presets", "A", "--nul-bytes", "--fault-commands", "UFUN*"},
-         2,
-         1000,
-         "UFUN:CURV:PRES1:UNIT?",
-         "°"},
+        {v212With({"--nul-bytes", "--fault-commands", "UFUN*"}), 2, 1000,
+         "UFUN:CURV:PRES1:UNIT?", "°"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Open(c.args, c.modelClass);
         if (HasFatalFailure()) return;
