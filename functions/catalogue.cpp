@@ -64,15 +64,11 @@ int ColumnOf(const CharacterRow& row) {
     }
 }
 
-// Asks which preset of a kind is selected and returns its function code: preset number n
-// is code base + n - 1. A reply without a number, or with a number that names no preset
-// (below 1 or above 1000), gives 0.
+// Asks which preset of a kind is selected and returns its function code.
 int AskSelectedPreset(const char* query, int base) {
     std::string reply;
     Communic(0, query, reply);
-    const std::optional<int> number = text::ScanIntAuto(reply);
-    if (!number || *number < 1 || *number > 1000) return 0;
-    return base + *number - 1;
+    return PresetCodeFromReply(reply, base);
 }
 
 struct NameRow {
@@ -119,26 +115,6 @@ constexpr std::array<PrefixRow, 8> kPrefixTable{{
 }};
 // clang-format on
 
-// The unit of a user-function preset as the decade reports it: a quoted text in which '^'
-// stands for "Ohm" and '{' for the degree sign. Positions 1 to 8 are read (position 0
-// holds the opening quote); a quote or the end of the reply ends the text.
-std::string UnitFromReply(std::string_view reply) {
-    reply = text::TrimLineEnd(text::UpToNul(reply));
-    std::string unit;
-    for (std::size_t i = 1; i <= 8 && i < reply.size(); ++i) {
-        const char c = reply[i];
-        if (c == '"') break;
-        if (c == '^') {
-            unit += "Ohm";
-        } else if (c == '{') {
-            unit += "°";
-        } else {
-            unit += c;
-        }
-    }
-    return unit;
-}
-
 }  // namespace
 
 int CommandToFunction(int character) {
@@ -151,6 +127,12 @@ int CommandToFunction(int character) {
         return code;
     }
     return 0;
+}
+
+int PresetCodeFromReply(std::string_view reply, int base) {
+    const std::optional<int> number = text::ScanIntAuto(text::UpToNul(reply));
+    if (!number || *number < 1 || *number > 1000) return 0;
+    return base + *number - 1;
 }
 
 std::string GetFunctionName(int code) {
@@ -180,12 +162,29 @@ void GetFunctionUnit(int code, int unitIndex, std::string& unit) {
                                       : "UFUN:CURV:PRES" + std::to_string(code - 999) + ":UNIT?";
         std::string reply;
         Communic(0, query, reply);
-        unit = UnitFromReply(reply);
+        unit = UnitTextFromReply(reply);
         return;
     }
     if (unitIndex >= 0 && unitIndex < static_cast<int>(kTemperatureUnits.size())) {
         unit = kTemperatureUnits[static_cast<std::size_t>(unitIndex)];
     }
+}
+
+std::string UnitTextFromReply(std::string_view reply) {
+    reply = text::TrimLineEnd(text::UpToNul(reply));
+    std::string unit;
+    for (std::size_t i = 1; i <= 8 && i < reply.size(); ++i) {
+        const char c = reply[i];
+        if (c == '"') break;
+        if (c == '^') {
+            unit += "Ohm";
+        } else if (c == '{') {
+            unit += "°";
+        } else {
+            unit += c;
+        }
+    }
+    return unit;
 }
 
 void GetPrefixLabel(int exponent, std::string& prefix) {

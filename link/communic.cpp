@@ -21,13 +21,6 @@ std::string FrameLine(const std::string& command) {
     return command + ((decadeModel == 3 || decadeModel == 4) ? "\n" : "\r\n");
 }
 
-// The reply as the program reads it: C text of at most one reply's length.
-void StoreReply(const char* bytes, long count, std::string& reply) {
-    if (count < 0) count = 0;
-    if (count > static_cast<long>(kMaxReplyLength)) count = static_cast<long>(kMaxReplyLength);
-    reply.assign(text::UpToNul(std::string_view(bytes, static_cast<std::size_t>(count))));
-}
-
 int ExchangeGpib(int noReply, const std::string& line, std::string& reply) {
     gpib::ibwrt(gpibDevice, line.data(), static_cast<long>(line.size()));
     if (noReply != 0) return 1;
@@ -43,7 +36,7 @@ int ExchangeGpib(int noReply, const std::string& line, std::string& reply) {
         reply.clear();
         return 1;
     }
-    StoreReply(buffer, count, reply);
+    reply = ReplyFromBytes(std::string_view(buffer, kMaxReplyLength), count);
     return 1;
 }
 
@@ -54,11 +47,19 @@ int ExchangeSerial(int noReply, const std::string& line, std::string& reply) {
     char buffer[kMaxReplyLength + 1] = {};
     const int count =
         rs232::ComRdTerm(comPort, buffer, static_cast<int>(kMaxReplyLength), kLineFeed);
-    StoreReply(buffer, count, reply);  // an error counts as an empty reply
+    // A read error reports a negative count, which gives the empty reply.
+    reply = ReplyFromBytes(std::string_view(buffer, kMaxReplyLength), count);
     return 1;
 }
 
 }  // namespace
+
+std::string ReplyFromBytes(std::string_view received, long count) {
+    std::size_t length = count < 0 ? 0 : static_cast<std::size_t>(count);
+    if (length > kMaxReplyLength) length = kMaxReplyLength;
+    if (length > received.size()) length = received.size();
+    return std::string(text::UpToNul(received.substr(0, length)));
+}
 
 int Communic(int noReply, const std::string& command, std::string& reply) {
     // A longer command would not fit the line, and a control byte inside it would split it

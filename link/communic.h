@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // 1 once the one-time wait before the first GPIB read of an open link has been spent.
 extern int firstReadDone;
@@ -15,3 +16,8 @@ inline constexpr std::size_t kMaxReplyLength = 50;    // bytes
 // (no link, no GPIB device, a command over 49 characters), 1 otherwise. reply is written
 // only when a reply is read.
 int Communic(int noReply, const std::string& command, std::string& reply);
+
+// The reply as the program keeps it from a receive buffer and the byte count the link
+// reported: the first count bytes (none for a negative count, at most kMaxReplyLength and
+// never more than the buffer holds), up to the first NUL byte among them.
+std::string ReplyFromBytes(std::string_view received, long count);
