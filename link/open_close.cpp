@@ -56,7 +56,7 @@ namespace {
 constexpr const char* kGpibPrefix = "v212";
 constexpr double kSettleBeforeFunctionQuery = 0.1;  // seconds before "V?" at open
 constexpr double kWaitBeforePortClose = 0.5;        // seconds before the port is closed
-constexpr int kMaxPresets = 1000;                    // codes 1000 + i must stay below 2000
+constexpr int kMaxPresets = 1000;                   // codes 1000 + i must stay below 2000
 
 struct Warning {
     const char* english;
@@ -89,29 +89,36 @@ struct FunctionEntry {
     int code;
 };
 using E = Entry;
-constexpr FunctionEntry kList12[] = {{E::Plain, 1},  {E::Plain, 2},  {E::Plain, 3},
-                                     {E::Plain, 4},  {E::Probed, 6}, {E::Plain, 7},
-                                     {E::Probed, 9}, {E::Probed, 8}};
-constexpr FunctionEntry kList3[] = {{E::Plain, 1}, {E::Plain, 2}, {E::Plain, 3},
-                                    {E::Plain, 4}, {E::Plain, 5}, {E::Plain, 6},
-                                    {E::Plain, 7}, {E::UserPresets, 1000},
-                                    {E::TimingPresets, 2000}};
+// clang-format off
+constexpr FunctionEntry kList12[] = {{E::Plain, 1}, {E::Plain, 2}, {E::Plain, 3}, {E::Plain, 4},
+                                     {E::Probed, 6}, {E::Plain, 7}, {E::Probed, 9},
+                                     {E::Probed, 8}};
+constexpr FunctionEntry kList3[] = {{E::Plain, 1}, {E::Plain, 2}, {E::Plain, 3}, {E::Plain, 4},
+                                    {E::Plain, 5}, {E::Plain, 6}, {E::Plain, 7},
+                                    {E::UserPresets, 1000}, {E::TimingPresets, 2000}};
 constexpr FunctionEntry kList4[] = {{E::Plain, 1}, {E::UserPresets, 1000},
                                     {E::TimingPresets, 2000}};
 constexpr FunctionEntry kList5[] = {{E::Plain, 1}};
-constexpr FunctionEntry kList6[] = {{E::Plain, 1},    {E::Plain, 3000}, {E::Plain, 3001},
+constexpr FunctionEntry kList6[] = {{E::Plain, 1}, {E::Plain, 3000}, {E::Plain, 3001},
                                     {E::Plain, 3002}, {E::Plain, 3003}, {E::Plain, 3004},
-                                    {E::Plain, 3005}, {E::Probed, 9},   {E::Probed, 8}};
+                                    {E::Plain, 3005}, {E::Probed, 9}, {E::Probed, 8}};
 constexpr FunctionEntry kList7[] = {{E::Plain, 1}, {E::TimingPresets, 2000}};
+// clang-format on
 
 std::span<const FunctionEntry> FunctionListOf(int model) {
     switch (model) {
-        case 3: return kList3;
-        case 4: return kList4;
-        case 5: return kList5;
-        case 6: return kList6;
-        case 7: return kList7;
-        default: return kList12;
+        case 3:
+            return kList3;
+        case 4:
+            return kList4;
+        case 5:
+            return kList5;
+        case 6:
+            return kList6;
+        case 7:
+            return kList7;
+        default:
+            return kList12;
     }
 }
 
@@ -136,12 +143,18 @@ void FillFunctionList() {
     ui::ClearListCtrl(panelHandle, FUNCTION);
     for (const FunctionEntry& e : FunctionListOf(decadeModel)) {
         switch (e.kind) {
-            case Entry::Plain: InsertFunction(e.code); break;
+            case Entry::Plain:
+                InsertFunction(e.code);
+                break;
             case Entry::Probed:
                 if (SetFunction(e.code, 0)) InsertFunction(e.code);
                 break;
-            case Entry::UserPresets: InsertPresets(0, "UFUN:CURV:PCO?", e.code); break;
-            case Entry::TimingPresets: InsertPresets(1, "TIM:PCO?", e.code); break;
+            case Entry::UserPresets:
+                InsertPresets(0, "UFUN:CURV:PCO?", e.code);
+                break;
+            case Entry::TimingPresets:
+                InsertPresets(1, "TIM:PCO?", e.code);
+                break;
         }
     }
 }
@@ -163,6 +176,12 @@ int PresentFunction() {
     return CommandToFunction(static_cast<unsigned char>(reply[position]));
 }
 
+// The serial layer closes a port whose line failed (cable pulled, terminal gone); every
+// exchange after that reads an empty reply, so a refresh over it showed nothing real.
+bool SerialLinkLost() {
+    return linkType == 0 && !rs232::IsOpen(comPort);
+}
+
 void AdjustUnitRing() {
     int index = -1;
     ui::GetIndexFromValue(panelHandle, UNIT, &index, 2);
@@ -176,11 +195,13 @@ void AdjustUnitRing() {
 }  // namespace
 
 int OpenCommunic() {
+    // A link still open is closed on the settings it was opened with, before the new ones
+    // are read; otherwise its port would stay open and the new one get its local command.
+    if (connected) CloseCommunic();
     ui::GetCtrlVal(panelHandle, RING, &linkType);
     ui::GetCtrlVal(panelHandle, NUM_ADR, &gpibAddress);
     ui::GetCtrlVal(panelHandle, SERIAL, &comPort);
     ui::GetCtrlVal(panelHandle, RATE, &baudRate);
-    if (connected) CloseCommunic();
     connected = 1;
 
     if (linkType != 0) {
@@ -232,7 +253,7 @@ int OpenCommunic() {
     }
     AdjustUnitRing();
     EnableControls();
-    if (!RefreshScreen()) return FailOpen(kRefreshFailed);
+    if (!RefreshScreen() || SerialLinkLost()) return FailOpen(kRefreshFailed);
     return 1;
 }
 
