@@ -74,12 +74,18 @@ std::optional<int> PrefixExponent(char c) {
     return std::nullopt;
 }
 
+constexpr std::string_view kOhmWord = "Ohm";
+
 std::optional<ShownValue> ParseDisplayText(std::string_view reply) {
     reply = text::UpToNul(reply);
     int decimals = 0;
     int exponent = 0;
     bool seenPoint = false;
-    for (const char c : reply) {
+    for (std::size_t i = 0; i < reply.size(); ++i) {
+        // The unit word "Ohm" carries no prefix: its "m" is not milli, so a plain
+        // "100.000 Ohm" shows ohms rather than milliohms.
+        if (reply.substr(i, kOhmWord.size()) == kOhmWord) break;
+        const char c = reply[i];
         if (c == '.') seenPoint = true;
         if (seenPoint && IsDigit(c)) ++decimals;
         if (const std::optional<int> prefix = PrefixExponent(c)) {

@@ -305,15 +305,16 @@ TEST_F(RefreshTest, Class7ResistanceShortedAndTimingPreset) {
     }
 }
 
-TEST_F(RefreshTest, Class7OhmWithoutPrefixTakesTheMOfOhmInCzech) {
+// "100.000 Ohm" is ohms: the m of the unit word is no milli prefix.
+TEST_F(RefreshTest, Class7OhmWithoutPrefixShowsOhmsInCzech) {
     LoadMainPanelForTest(1);
     for (int code : kCodes) ui::InsertListItem(panelHandle, FUNCTION, -1, "f", code);
     auto sim = StartDecade({"--model", "V090", "--function", "0", "--value", "100"});
     Connect(7);
     ASSERT_EQ(RefreshScreen(), 1);
     EXPECT_NEAR(Double(VALUE), 100.0, 1e-12);
-    EXPECT_EQ(valueExponent, -3);
-    EXPECT_EQ(Label(VALUE), "Výstup [mOhm]");
+    EXPECT_EQ(valueExponent, 0);
+    EXPECT_EQ(Label(VALUE), "Výstup [Ohm]");
     EXPECT_EQ(Attr(VALUE, ui::ATTR_DIMMED), 0);
     EXPECT_EQ(Label(CMD_OUTPUT), "Výstup");
 }

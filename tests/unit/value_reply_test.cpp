@@ -58,8 +58,8 @@ TEST(ValueReply, DisplayTextPrefixLetters) {
     const Case cases[] = {
         {"47.000 nF", 47.0, 3, -9},  // the number is shown as written, not scaled
         {"12.500 kOhm", 12.5, 3, 3},
-        {"100.00 Ohm", 100.0, 2, -3},  // the m of the unit word is the first prefix letter
-        {"3.3 KOhm", 3.3, 1, -3},      // upper-case K is no prefix; the m of Ohm is
+        {"100.00 Ohm", 100.0, 2, 0},   // the m of the unit word is not milli
+        {"3.3 KOhm", 3.3, 1, 0},       // upper-case K is no prefix, nor the m of Ohm
         {"1.000 \x0E"
          "F",
          1.0, 3, -6},           // 0x0E is micro
