@@ -50,10 +50,12 @@ OMBRASTEL_CALLBACK(ValueCB) {
     if (decadeModel == 7) {
         if (f == 1) SetCalibratorValue(v, "RES", 1, 1);
     } else {
-        const int scale = (decadeModel == 3 || decadeModel == 4 || decadeModel == 5) ? 1 : 0;
+        // VALUE holds the number in the prefix its label shows, for every class: the
+        // refresh divides what the decade reports by 10^valueExponent, so the value goes
+        // back multiplied by it ("2.5" under "Output [kOhm]" is 2500 ohms).
         // The V151 switches its output through the value: while the output is off the
         // value goes out only through the output button.
-        if (!(decadeModel == 5 && !LedLit(LED_OUTPUT))) SetCalibratorValue(v, "A", scale, 0);
+        if (!(decadeModel == 5 && !LedLit(LED_OUTPUT))) SetCalibratorValue(v, "A", 1, 0);
     }
     RefreshScreen();
     return 0;

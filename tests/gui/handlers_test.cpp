@@ -375,13 +375,16 @@ TEST_F(V212Handlers, RefusedR0WarnsInCzech) {
               (std::vector<MessageRecorder::Message>{{"Upozornění", "Hodnotu nelze nastavit!"}}));
 }
 
-TEST_F(V212Handlers, ValueGoesOutAsEntered) {
-    // Class 2 takes the number as shown, without the prefix scaling.
+TEST_F(V212Handlers, ValueIsScaledByThePrefixShown) {
+    // The number typed under "Output [kOhm]" is kiloohms on every class, and the decade
+    // then reports what was typed.
     Select(1);
     ASSERT_EQ(valueExponent, 3);
     Type(VALUE, "2.5");
-    EXPECT_EQ(Wire(), Join({"A 2.5"}, kRefresh2));
+    EXPECT_EQ(Wire(), Join({"A 2500"}, kRefresh2));
     EXPECT_TRUE(messages_.messages().empty());
+    EXPECT_EQ(Label(VALUE), "Output [kOhm]");
+    EXPECT_DOUBLE_EQ(Number(VALUE), 2.5);
 }
 
 TEST_F(V212Handlers, RelayButtonsSendNothing) {
