@@ -192,6 +192,10 @@ if have dpkg-deb && have dpkg-shlibdeps && [ -f "$build/CPackConfig.cmake" ]; th
     else
         [ "$(dpkg-deb -f "$deb" Package)" = ombrastel ] || fail "the package is not named ombrastel"
         [ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "the package's section"
+        description=$(dpkg-deb -f "$deb" Description)
+        summary=$(sed -n 1p <<<"$description")
+        [ "$(sed -n 2p <<<"$description")" != " $summary" ] ||
+            fail "the description repeats its summary line"
         depends=$(dpkg-deb -f "$deb" Depends)
         for dep in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
             grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
