@@ -118,6 +118,47 @@ std::string IdentityReply(const Config& config) {
     return reply;
 }
 
+std::optional<std::string> DecodeEscapes(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i >= text.size()) return std::nullopt;
+        switch (text[i]) {
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '0':
+                out += '\0';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'x': {
+                if (text.size() - i < 3) return std::nullopt;  // two hex digits after x
+                unsigned value = 0;
+                const char* first = text.data() + i + 1;
+                const auto [ptr, ec] = std::from_chars(first, first + 2, value, 16);
+                if (ec != std::errc() || ptr != first + 2) return std::nullopt;
+                out += static_cast<char>(value);
+                i += 2;
+                break;
+            }
+            default:
+                return std::nullopt;
+        }
+    }
+    return out;
+}
+
 std::optional<std::vector<std::string>> SplitWords(std::string_view text) {
     std::vector<std::string> words;
     std::string word;
@@ -270,6 +311,14 @@ std::optional<Config> ParseArgs(const std::vector<std::string>& args, std::strin
         } else if (name == "--fault-commands") {
             ok = takeValue();
             config.faultCommands = SplitList(value);
+        } else if (name == "--reply") {
+            ok = takeValue();
+            const std::size_t eq = ok ? value.find('=') : std::string::npos;
+            ok = eq != std::string::npos && eq > 0;
+            const std::optional<std::string> bytes =
+                ok ? DecodeEscapes(std::string_view(value).substr(eq + 1)) : std::nullopt;
+            ok = bytes.has_value();
+            if (ok) config.replies.emplace_back(value.substr(0, eq), *bytes);
         } else if (name == "--drop-after") {
             ok = intOption(&config.dropAfter, 0, 1000000000);
         } else if (name == "--function") {
@@ -348,6 +397,8 @@ std::string HelpText() {
         "  --no-line-end          same as --line-end none\n"
         "  --fault-commands LIST  apply delay, garbage, long, NUL and line end only to these\n"
         "  --drop-after N         after N exchanges drop the link (hang up the terminal)\n"
+        "  --reply CMD=TEXT       answer CMD (a LIST entry) with TEXT instead; escapes \\r \\n\n"
+        "                         \\t \\0 \\\\ \\xHH; may be given more than once\n"
         "Initial state:\n"
         "  --function C           function character (0-8, O, S)\n"
         "  --value X              value of that function in base units (ohm, farad, degree)\n"

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -50,6 +51,9 @@ struct Config {
     LineEnd lineEnd = LineEnd::CrLf;         // what ends each reply
     std::vector<std::string> faultCommands;  // limits delay/garbage/long/NUL/line end
     int dropAfter = -1;                      // drop the link after this many exchanges
+    // Replies given instead of the decade's own: a command pattern (as in refuse) and the
+    // exact reply bytes, line end not included. The command still acts.
+    std::vector<std::pair<std::string, std::string>> replies;
 
     // Initial state.
     std::optional<char> function;  // function character at power-on
@@ -83,6 +87,10 @@ std::string HelpText();
 
 // The identity reply of a configuration, without line end.
 std::string IdentityReply(const Config& config);
+
+// Decodes the escapes of a --reply text: \r, \n, \t, \0, \\ and \xHH. Nothing on a
+// bad escape.
+std::optional<std::string> DecodeEscapes(std::string_view text);
 
 // True when a command is matched by one entry of a list (see Config::refuse).
 bool MatchesAny(const std::vector<std::string>& patterns, std::string_view command);

@@ -37,7 +37,13 @@ Response Device::OnLine(std::string_view line) {
     ++exchanges_;
 
     const std::string_view command = Transcript::StripLineEnd(line);
-    const std::optional<std::string> reply = engine_.Handle(command);
+    std::optional<std::string> reply = engine_.Handle(command);
+    for (const auto& [pattern, bytes] : config_.replies) {
+        if (MatchesAny({pattern}, command)) {
+            reply = bytes;
+            break;
+        }
+    }
     if (!reply || config_.silent || MatchesAny(config_.silentTo, command)) return response;
 
     const bool faulty = config_.faultCommands.empty() || MatchesAny(config_.faultCommands, command);

@@ -1,0 +1,355 @@
+// Faults on the wire while the operator opens the link from the real panel: a decade that
+// stays silent at one step of the open, sends junk, over-long replies, NUL bytes or a lone
+// CR, answers late, refuses everything, or hangs up half-way. Each open must end within the
+// time-outs it runs into, show the right warning (or none), leave the panel consistent, and
+// a healthy decade must open afterwards on the same port.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/panel.h"
+#include "app/shared_state.h"
+#include "link/open_close.h"
+#include "panel_state/enable_controls.h"
+#include "platform/rs232.h"
+#include "platform/ui.h"
+#include "support/panel_fixture.h"
+#include "support/sim_fixture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Lines = std::vector<std::string>;
+using Items = std::vector<std::pair<int, std::string>>;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+const Items kPlainList12 = {{1, "Resistance"},
+                            {2, "Platinum Pt385 (68)"},
+                            {3, "Platinum Pt385 (90)"},
+                            {4, "Platinum Pt3916"},
+                            {7, "Nickel"}};
+const Items kFullList12 = {{1, "Resistance"},
+                           {2, "Platinum Pt385 (68)"},
+                           {3, "Platinum Pt385 (90)"},
+                           {4, "Platinum Pt3916"},
+                           {6, "Platinum User"},
+                           {7, "Nickel"},
+                           {9, "Short"},
+                           {8, "Open"}};
+const Items kList3 = {
+    {1, "Resistance"},      {2, "Platinum Pt385 (68)"}, {3, "Platinum Pt385 (90)"},
+    {4, "Platinum Pt3916"}, {5, "Platinum Pt3926"},     {6, "Platinum User"},
+    {7, "Nickel"}};
+// What a healthy V212 receives during an open, without line ends.
+const Lines kHealthyV212Open = {"*IDN?", "*IDN?", ":SYST:REM", "V?", "F5", "FS",
+                                "FO",    "F0",    "V?",        "A?", "R?", "W?"};
+
+Items With(Items items, const Items& more) {
+    items.insert(items.end(), more.begin(), more.end());
+    return items;
+}
+
+class FaultsOpenTest : public testing::Test {
+  protected:
+    void TearDown() override {
+        CloseCommunic();
+        rs232::CloseCom(1);
+        sim_.reset();
+        ResetSharedState();
+    }
+
+    void Panel() {
+        CloseCommunic();
+        ASSERT_GE(LoadMainPanelForTest(3), 0);
+        EnableControls();
+        ui::DisplayPanel(panelHandle);
+        messages_.clear();
+    }
+
+    void StartDecade(const std::vector<std::string>& args) {
+        sim_.reset();
+        sim_ = std::make_unique<simtest::SimFixture>(args);
+        ASSERT_TRUE(sim_->ok()) << sim_->error();
+    }
+
+    static void ClickCom() {
+        QTest::mouseClick(ui::ControlWidget(panelHandle, COM), Qt::LeftButton);
+    }
+
+    // Switches COM on for COM1 at 9600 baud; the seconds the open took.
+    static double TimedOpen() {
+        ui::SetCtrlVal(panelHandle, RING, 0);
+        ui::SetCtrlVal(panelHandle, SERIAL, 1);
+        ui::SetCtrlVal(panelHandle, RATE, 9600);
+        const Clock::time_point start = Clock::now();
+        ClickCom();
+        return SecondsSince(start);
+    }
+
+    static int IntOf(int control) {
+        int value = -1;
+        ui::GetCtrlVal(panelHandle, control, &value);
+        return value;
+    }
+    static double NumberOf(int control) {
+        double value = std::nan("");
+        ui::GetCtrlVal(panelHandle, control, &value);
+        return value;
+    }
+
+    static Items FunctionItems() {
+        int count = 0;
+        ui::GetNumListItems(panelHandle, FUNCTION, &count);
+        Items items;
+        for (int i = 0; i < count; ++i) {
+            std::string label;
+            int value = 0;
+            ui::GetLabelFromIndex(panelHandle, FUNCTION, i, &label);
+            ui::GetValueFromIndex(panelHandle, FUNCTION, i, &value);
+            items.emplace_back(value, label);
+        }
+        return items;
+    }
+
+    std::string Warning() const {
+        return messages_.messages().empty() ? std::string() : messages_.messages().front().second;
+    }
+
+    // After an open that failed: one warning, the link closed and the panel as without one.
+    void ExpectFailedOpen(const std::string& warning) {
+        ASSERT_EQ(messages_.messages().size(), 1u) << Warning();
+        EXPECT_EQ(messages_.messages()[0].first, "Warning");
+        EXPECT_EQ(messages_.messages()[0].second, warning);
+        EXPECT_EQ(IntOf(COM), 0);
+        EXPECT_EQ(connected, 0);
+        EXPECT_EQ(decadeModel, 0);
+        EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
+        EXPECT_FALSE(rs232::IsOpen(1));
+        EXPECT_FALSE(ui::ControlWidget(panelHandle, VALUE)->isEnabled());
+        EXPECT_FALSE(ui::ControlWidget(panelHandle, FUNCTION)->isEnabled());
+    }
+
+    // After an open that went through: no warning, the link open, VALUE a number.
+    void ExpectOpen(int model) {
+        EXPECT_TRUE(messages_.messages().empty()) << Warning();
+        EXPECT_EQ(IntOf(COM), 1);
+        EXPECT_EQ(connected, 1);
+        EXPECT_EQ(decadeModel, model);
+        EXPECT_TRUE(std::isfinite(NumberOf(VALUE)));
+    }
+
+    // The operator switches COM off; then a healthy decade on the same port opens.
+    void ExpectHealthyDecadeOpensAfterwards() {
+        if (connected) ClickCom();
+        ASSERT_EQ(connected, 0);
+        messages_.clear();
+        StartDecade({"--model", "V212"});
+        EXPECT_LT(TimedOpen(), 1.0);
+        ExpectOpen(2);
+        EXPECT_EQ(sim_->Lines(), kHealthyV212Open);
+        EXPECT_EQ(FunctionItems(), kFullList12);
+        ClickCom();
+        EXPECT_EQ(connected, 0);
+    }
+
+    std::unique_ptr<simtest::SimFixture> sim_;
+    MessageRecorder messages_;
+};
+
+// A fault that makes the open fail: the warning, and how long the open may take (the
+// failing exchanges, each up to the 1 s time-out, plus the 0.5 s before the port closes).
+struct FailingOpen {
+    const char* name;
+    std::vector<std::string> args;
+    const char* warning;
+    double atLeast;
+    double atMost;
+    Lines received;  // without line ends
+};
+
+TEST_F(FaultsOpenTest, FaultsThatEndTheOpenWithAWarning) {
+    const std::vector<FailingOpen> cases = {
+        {"junk instead of every reply",
+         {"--model", "V212", "--garbage"},
+         "Decade box not found!",
+         0.5,
+         1.2,
+         {"*IDN?", "*IDN?", ":SYST:LOC"}},
+        {"refuses every command, the identity query too",
+         {"--model", "V212", "--refuse", "*"},
+         "Decade box not found!",
+         0.5,
+         1.2,
+         {"*IDN?", "*IDN?", ":SYST:LOC"}},
+        {"hangs up at the second identity query",
+         {"--model", "V212", "--drop-after", "1"},
+         "Decade box not found!",
+         0.5,
+         1.2,
+         {"*IDN?", "*IDN?", "<drop>"}},
+        {"hangs up when asked for its function",
+         {"--model", "V212", "--drop-after", "3"},
+         "Communication failed.",
+         0.5,
+         1.2,
+         {"*IDN?", "*IDN?", ":SYST:REM", "V?", "<drop>"}},
+        {"hangs up while the preset names are read",
+         {"--model", "V330A", "--user-presets", "A,B", "--drop-after", "5"},
+         "Communication failed.",
+         0.5,
+         1.2,
+         {"*IDN?", "*IDN?", ":SYST:REM", "V?", "UFUN:CURV:PCO?", "UFUN:CURV:PRES1:NAME?",
+          "<drop>"}},
+    };
+    for (const FailingOpen& c : cases) {
+        SCOPED_TRACE(c.name);
+        Panel();
+        StartDecade(c.args);
+        const double took = TimedOpen();
+        EXPECT_GE(took, c.atLeast);
+        EXPECT_LE(took, c.atMost);
+        ExpectFailedOpen(c.warning);
+        EXPECT_EQ(sim_->Lines(), c.received);
+        ExpectHealthyDecadeOpensAfterwards();
+    }
+}
+
+// A fault the open rides out: no warning, the link open, and the panel built from what
+// did arrive. The time bound is the number of unanswered queries times the 1 s time-out.
+struct SurvivedOpen {
+    const char* name;
+    std::vector<std::string> args;
+    int model;
+    double atLeast;
+    double atMost;
+    Items functions;
+    Lines received;  // without line ends; empty: not checked
+};
+
+TEST_F(FaultsOpenTest, FaultsTheOpenRidesOut) {
+    const std::vector<SurvivedOpen> cases = {
+        {"silent to the function query, at open and in the refresh",
+         {"--model", "V090", "--function", "0", "--silent-to", "F?"},
+         7,
+         2.0,
+         2.8,
+         {{1, "Resistance"}},
+         // No function character: the refresh keeps the function shown, resistance.
+         {"*IDN?", "*IDN?", ":SYST:REM", "F?", "TIM:PCO?", "RES?", "RES 100.00E+00", "F?",
+          "RES:DISP?", "OUTP?", "OUTP:SHOR?", "OUTP:GRO?"}},
+        {"silent to both preset counts: no presets listed",
+         {"--model", "V330A", "--user-presets", "A", "--timing-presets", "T", "--silent-to",
+          "UFUN:CURV:PCO?,TIM:PCO?"},
+         3,
+         2.0,
+         2.8,
+         kList3,
+         {"*IDN?", "*IDN?", ":SYST:REM", "V?", "UFUN:CURV:PCO?", "TIM:PCO?", "RES?",
+          "RES 100.00E+00", "V?", "A?", "R?", "OUTP?", "OUTP:SHOR?"}},
+        {"silent to one preset name: its item is the bare prefix",
+         {"--model", "V330A", "--user-presets", "A,B", "--silent-to", "UFUN:CURV:PRES2:NAME?"},
+         3,
+         1.0,
+         1.8,
+         With(kList3, {{1000, "User function \"A\"\r"}, {1001, "User function "}}),
+         {}},
+        {"silent to the value query of the first refresh",
+         {"--model", "V212", "--silent-to", "A?"},
+         2,
+         1.0,
+         1.8,
+         kFullList12,
+         kHealthyV212Open},
+        {"junk after the identity: no probe accepted",
+         {"--model", "V212", "--garbage", "--fault-commands", "V?,F*,A?,R?,W?"},
+         2,
+         0.0,
+         0.8,
+         kPlainList12,
+         {}},
+        {"replies over 50 bytes: each cut, its rest never read as the next reply",
+         {"--model", "V212", "--long-replies"},
+         2,
+         0.0,
+         0.8,
+         kFullList12,
+         kHealthyV212Open},
+        {"a NUL byte inside every reply: each read up to the NUL",
+         {"--model", "V212", "--nul-bytes"},
+         2,
+         0.0,
+         0.8,
+         kPlainList12,
+         {"*IDN?", "*IDN?", ":SYST:REM", "V?", "F5", "FS", "FO", "F0", "V?", "A?", "R?", "W?"}},
+        {"identity ended by a lone CR: each read ends at its time-out",
+         {"--model", "V212", "--line-end", "cr", "--fault-commands", "*IDN?"},
+         2,
+         2.0,
+         2.8,
+         kFullList12,
+         kHealthyV212Open},
+        {"every reply 0.9 s late, within the time-out",
+         {"--model", "V151", "--delay", "900"},
+         5,
+         3.6,
+         4.6,
+         {{1, "Capacitance"}},
+         {"*IDN?", "*IDN?", "L0", "A?", "V?"}},
+        {"refuses everything but its identity",
+         {"--model", "V212", "--refuse", "F*,V?,A*,R*,W*,U*"},
+         2,
+         0.0,
+         0.8,
+         kPlainList12,
+         {}},
+    };
+    for (const SurvivedOpen& c : cases) {
+        SCOPED_TRACE(c.name);
+        Panel();
+        StartDecade(c.args);
+        const double took = TimedOpen();
+        EXPECT_GE(took, c.atLeast);
+        EXPECT_LE(took, c.atMost);
+        ExpectOpen(c.model);
+        EXPECT_EQ(FunctionItems(), c.functions);
+        if (!c.received.empty()) {
+            EXPECT_EQ(sim_->Lines(), c.received);
+        }
+        ClickCom();
+        EXPECT_EQ(connected, 0);
+        EXPECT_EQ(IntOf(COM), 0);
+    }
+}
+
+// Over-long replies and NUL bytes leave numbers the panel can show: the value of a cut
+// reply is the decade's, the value before a NUL is what precedes it.
+TEST_F(FaultsOpenTest, CutAndNulRepliesShowWhatWasRead) {
+    Panel();
+    StartDecade({"--model", "V212", "--long-replies", "--value", "1500"});
+    TimedOpen();
+    ExpectOpen(2);
+    EXPECT_DOUBLE_EQ(NumberOf(VALUE), 1.5);
+    EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel - V212, s.n. 1234, SW version 1.000");
+    ClickCom();
+
+    Panel();
+    StartDecade({"--model", "V212", "--nul-bytes", "--value", "1500"});
+    TimedOpen();
+    ExpectOpen(2);
+    // "1.5000E+03" is read as "1.500": no exponent before the NUL, so no prefix.
+    EXPECT_DOUBLE_EQ(NumberOf(VALUE), 1.5);
+    EXPECT_EQ(valueExponent, 0);
+    EXPECT_EQ(serialNumber, 0);  // the identity ends at its NUL, after the model
+    ClickCom();
+}
+
+}  // namespace

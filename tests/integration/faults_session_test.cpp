@@ -1,0 +1,327 @@
+// Faults after the link is open, met through the real panel's handlers: a reply that comes
+// just before or just after the time-out, a decade that hangs up during a handler's command
+// or the refresh after it, a decade that refuses every setting, and replies that carry a
+// second command line which must never reach the wire.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/panel.h"
+#include "app/shared_state.h"
+#include "link/open_close.h"
+#include "panel_state/enable_controls.h"
+#include "platform/rs232.h"
+#include "platform/ui.h"
+#include "simulator/engine.h"
+#include "support/panel_fixture.h"
+#include "support/sim_fixture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Lines = std::vector<std::string>;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+Lines Join(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const Lines kRefresh2 = {"V?", "A?", "R?", "W?"};
+const Lines kV212Open =
+    Join({"*IDN?", "*IDN?", ":SYST:REM", "V?", "F5", "FS", "FO", "F0"}, kRefresh2);
+
+QWidget* W(int control) {
+    return ui::ControlWidget(panelHandle, control);
+}
+
+// Replaces what a number or text field shows and confirms with Return, as an operator does.
+void Type(int control, const std::string& text) {
+    QWidget* field = W(control);
+    auto* edit = qobject_cast<QLineEdit*>(field);
+    if (edit == nullptr) edit = field->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(field->isEnabled()) << "field " << control << " is dimmed";
+    edit->selectAll();
+    QTest::keyClicks(field, QString::fromStdString(text));
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+// Steps onto the FUNCTION item that carries value with an arrow key.
+void ChooseFunction(int value) {
+    auto* ring = qobject_cast<QComboBox*>(W(FUNCTION));
+    ASSERT_NE(ring, nullptr);
+    ASSERT_TRUE(ring->isEnabled());
+    int index = -1;
+    ui::GetIndexFromValue(panelHandle, FUNCTION, &index, value);
+    ASSERT_GE(index, 0);
+    ASSERT_GE(ring->count(), 2);
+    if (index > 0) {
+        ring->setCurrentIndex(index - 1);
+        QTest::keyClick(ring, Qt::Key_Down);
+    } else {
+        ring->setCurrentIndex(1);
+        QTest::keyClick(ring, Qt::Key_Up);
+    }
+}
+
+int IntOf(int control) {
+    int value = -1;
+    ui::GetCtrlVal(panelHandle, control, &value);
+    return value;
+}
+double NumberOf(int control) {
+    double value = -1.0;
+    ui::GetCtrlVal(panelHandle, control, &value);
+    return value;
+}
+
+class FaultsSessionTest : public testing::Test {
+  protected:
+    void TearDown() override {
+        CloseCommunic();
+        rs232::CloseCom(1);
+        sim_.reset();
+        ResetSharedState();
+    }
+
+    // Starts the decade and opens COM1 from a fresh panel; the seconds the open took.
+    // THRESHOLD starts at a mark no decade reply gives, to tell "not read" from "read".
+    double Open(const std::vector<std::string>& args) {
+        CloseCommunic();
+        sim_.reset();
+        sim_ = std::make_unique<simtest::SimFixture>(args);
+        EXPECT_TRUE(sim_->ok()) << sim_->error();
+        EXPECT_GE(LoadMainPanelForTest(3), 0);
+        EnableControls();
+        ui::DisplayPanel(panelHandle);
+        QApplication::setActiveWindow(ui::PanelWindow(panelHandle));
+        ui::SetCtrlVal(panelHandle, SERIAL, 1);
+        ui::SetCtrlVal(panelHandle, THRESHOLD, kMark);
+        const Clock::time_point start = Clock::now();
+        QTest::mouseClick(W(COM), Qt::LeftButton);
+        return SecondsSince(start);
+    }
+
+    Lines Wire() const { return sim_->Lines(); }
+
+    bool DecadeOutput() {
+        return sim_->server().WithEngine([](sim::Engine& e) { return e.state().output; });
+    }
+
+    // COM off and on again with a healthy decade: the panel is usable once more.
+    void ExpectReopenWorks() {
+        if (connected) QTest::mouseClick(W(COM), Qt::LeftButton);
+        ASSERT_EQ(connected, 0);
+        EXPECT_EQ(IntOf(COM), 0);
+        messages_.clear();
+        Open({"--model", "V212"});
+        EXPECT_EQ(connected, 1);
+        EXPECT_TRUE(messages_.messages().empty());
+        EXPECT_EQ(Wire(), kV212Open);
+    }
+
+    std::string Warnings() const {
+        std::string all;
+        for (const auto& m : messages_.messages()) all += m.second + ";";
+        return all;
+    }
+
+    static constexpr int kMark = 77;
+    std::unique_ptr<simtest::SimFixture> sim_;
+    MessageRecorder messages_;
+};
+
+// The threshold reply, the last of the refresh, comes 0.9 s or 1.1 s after its query.
+// In time it is shown; too late it is not, and the late bytes, queued by the time of the
+// next command, are thrown away before that command goes out: its "Ok" is read, not "250".
+TEST_F(FaultsSessionTest, ReplyJustBeforeAndJustAfterTheTimeOut) {
+    struct Case {
+        int delayMs;
+        int threshold;  // THRESHOLD after the open: the decade's 0, or the mark when not read
+    };
+    for (const Case c : {Case{900, 0}, Case{1100, kMark}}) {
+        SCOPED_TRACE(c.delayMs);
+        messages_.clear();
+        const double took = Open(
+            {"--model", "V212", "--delay", std::to_string(c.delayMs), "--fault-commands", "W?"});
+        ASSERT_EQ(connected, 1) << Warnings();
+        EXPECT_GE(took, 0.85);
+        EXPECT_LT(took, 1.6);  // one reply waited for, at most the 1 s time-out
+        EXPECT_EQ(IntOf(THRESHOLD), c.threshold);
+        EXPECT_EQ(Wire(), kV212Open);
+
+        // Whatever arrived late is in the queue well before the operator's next command.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sim_->ClearTranscript();
+        const Clock::time_point start = Clock::now();
+        Type(VALUE, "200");
+        EXPECT_LT(SecondsSince(start), 1.6);
+        EXPECT_EQ(Wire(), Join({"A 200"}, kRefresh2));
+        EXPECT_TRUE(messages_.messages().empty()) << Warnings();
+        EXPECT_DOUBLE_EQ(NumberOf(VALUE), 200.0);
+        EXPECT_EQ(IntOf(THRESHOLD), c.threshold);
+    }
+}
+
+// The decade hangs up in the middle of a handler: at its command (the setting fails and
+// says so) or at the first query of the refresh after it (the setting was acknowledged, so
+// no box). Either way nothing waits for a time-out, the panel keeps what it showed, later
+// commands return at once, and COM off and on again with a working decade recovers.
+TEST_F(FaultsSessionTest, LinkDroppedDuringAHandlerOrItsRefresh) {
+    struct Case {
+        const char* name;
+        int dropAfter;  // the open takes 12 exchanges
+        std::size_t warnings;
+        Lines wire;
+    };
+    const Case cases[] = {
+        {"at the value command", 12, 1, {"A 200", "<drop>"}},
+        {"at the refresh after it", 13, 0, {"A 200", "V?", "<drop>"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.clear();
+        Open({"--model", "V212", "--drop-after", std::to_string(c.dropAfter)});
+        ASSERT_EQ(connected, 1) << Warnings();
+        sim_->ClearTranscript();
+
+        Clock::time_point start = Clock::now();
+        Type(VALUE, "200");
+        EXPECT_LT(SecondsSince(start), 0.5);
+        EXPECT_TRUE(sim_->server().Dropped());
+        EXPECT_EQ(Wire(), c.wire);
+        ASSERT_EQ(messages_.messages().size(), c.warnings) << Warnings();
+        if (c.warnings > 0) {
+            EXPECT_EQ(messages_.messages()[0].second, "Could not set value!");
+        }
+        EXPECT_DOUBLE_EQ(NumberOf(VALUE), 200.0);  // what the operator typed stays shown
+        EXPECT_FALSE(rs232::IsOpen(1));
+
+        // A later setting on the dead link fails at once and says so.
+        messages_.clear();
+        start = Clock::now();
+        Type(THRESHOLD, "300");
+        EXPECT_LT(SecondsSince(start), 0.5);
+        ASSERT_EQ(messages_.messages().size(), 1u);
+        EXPECT_EQ(messages_.messages()[0].second, "Could not set value!");
+
+        ExpectReopenWorks();
+    }
+}
+
+// A decade that answers its identity but refuses every setting: each handler shows the
+// refusal box once, nothing is retried, and the refresh still runs.
+TEST_F(FaultsSessionTest, DecadeRefusingEverySetting) {
+    Open({"--model", "V212", "--refuse", "F*,U*,A,R,W"});  // settings; queries answered
+    ASSERT_EQ(connected, 1) << Warnings();
+    struct Step {
+        int control;
+        const char* typed;
+        Lines wire;
+    };
+    const Step steps[] = {
+        {VALUE, "200", Join({"A 200"}, kRefresh2)},
+        {THRESHOLD, "300", Join({"W 300"}, kRefresh2)},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.typed);
+        messages_.clear();
+        sim_->ClearTranscript();
+        Type(s.control, s.typed);
+        EXPECT_EQ(Wire(), s.wire);
+        ASSERT_EQ(messages_.messages().size(), 1u);
+        EXPECT_EQ(messages_.messages()[0].first, "Warning");
+        EXPECT_EQ(messages_.messages()[0].second, "Could not set value!");
+    }
+    // The refresh shows what the decade really holds.
+    EXPECT_DOUBLE_EQ(NumberOf(VALUE), 100.0);
+    EXPECT_EQ(IntOf(THRESHOLD), 0);
+
+    messages_.clear();
+    sim_->ClearTranscript();
+    ChooseFunction(2);
+    EXPECT_EQ(Wire(), Join({"F1"}, kRefresh2));
+    EXPECT_EQ(messages_.messages().size(), 1u);
+    EXPECT_EQ(IntOf(FUNCTION), 1);  // the decade stayed at resistance
+}
+
+// A reply that carries a second command line after a CR is never sent back: the selection
+// that would re-send it sends nothing, so "OUTP 1" never reaches the decade and its output
+// stays off. Class 3 and class 7 re-send the "RES?" reply; both are checked at the open
+// (silently) and when the operator picks resistance (with the refusal box).
+TEST_F(FaultsSessionTest, ReplyCannotStartACommandLine) {
+    struct Case {
+        const char* model;
+        int other;  // a function to step away to before picking resistance again
+    };
+    for (const Case c : {Case{"V330A", 7}, Case{"V090", 2000}}) {
+        SCOPED_TRACE(c.model);
+        messages_.clear();
+        Open({"--model", c.model, "--timing-presets", "T", "--reply", "RES?=100\\rOUTP 1"});
+        ASSERT_EQ(connected, 1) << Warnings();
+        EXPECT_TRUE(messages_.messages().empty()) << Warnings();  // the open reports nothing
+
+        ChooseFunction(c.other);
+        messages_.clear();
+        sim_->ClearTranscript();
+        ChooseFunction(1);
+        const Lines wire = Wire();
+        ASSERT_FALSE(wire.empty());
+        EXPECT_EQ(wire[0], "RES?");
+        ASSERT_EQ(messages_.messages().size(), 1u);
+        EXPECT_EQ(messages_.messages()[0].second, "Could not set value!");
+
+        const Lines all = sim_->Lines();
+        for (const std::string& line : all) {
+            EXPECT_EQ(line.find("OUTP 1"), std::string::npos) << line;
+            EXPECT_NE(line.rfind("RES ", 0), 0u) << line;
+        }
+        EXPECT_FALSE(DecadeOutput());
+        QTest::mouseClick(W(COM), Qt::LeftButton);
+    }
+}
+
+// Preset names with a CR or an LF inside, followed by a command: the name is only a label.
+// A CR stays inside the label; an LF ends the reply there and the rest of the line is
+// thrown away before the next query, so the second name is still read as itself.
+TEST_F(FaultsSessionTest, PresetNameCannotStartACommandLine) {
+    Open({"--model", "V330A", "--user-presets", "A,B", "--reply",
+          "UFUN:CURV:PRES1:NAME?=\"A\\rOUTP 1\"", "--reply", "TIM:PRES1:NAME?=\"T\\nOUTP 1\"",
+          "--timing-presets", "T,U"});
+    ASSERT_EQ(connected, 1) << Warnings();
+    std::vector<std::pair<int, std::string>> presets;
+    int count = 0;
+    ui::GetNumListItems(panelHandle, FUNCTION, &count);
+    for (int i = 0; i < count; ++i) {
+        int value = 0;
+        std::string label;
+        ui::GetValueFromIndex(panelHandle, FUNCTION, i, &value);
+        ui::GetLabelFromIndex(panelHandle, FUNCTION, i, &label);
+        if (value >= 1000) presets.emplace_back(value, label);
+    }
+    const std::vector<std::pair<int, std::string>> expected = {
+        {1000, "User function \"A\rOUTP 1\"\r"},
+        {1001, "User function \"B\"\r"},
+        {2000, "Timing \"T"},
+        {2001, "Timing \"U\"\r"},
+    };
+    EXPECT_EQ(presets, expected);
+    const Lines wire = Wire();
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), "OUTP 1"), 0);
+    EXPECT_FALSE(DecadeOutput());
+}
+
+}  // namespace
