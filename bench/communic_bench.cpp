@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/shared_state.h"
+#include "bench/bench_common.h"
 #include "link/communic.h"
 #include "platform/rs232.h"
 
@@ -31,59 +32,9 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double MicrosecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    const std::size_t n = samples.size();
-    if (n == 0) return 0.0;
-    return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2.0;
-}
-
-// One exchange the plain way: flush, write the line, read up to the LF.
-bool PlainExchange(int fd, std::string& reply) {
-    static const char kLine[] = "*IDN?\r\n";
-    tcflush(fd, TCIFLUSH);
-    if (write(fd, kLine, sizeof kLine - 1) != static_cast<ssize_t>(sizeof kLine - 1)) {
-        return false;
-    }
-    reply.clear();
-    char chunk[64];
-    while (reply.size() < 50) {
-        pollfd p = {fd, POLLIN, 0};
-        if (poll(&p, 1, 1000) <= 0) return false;
-        const ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got <= 0) return false;
-        for (ssize_t i = 0; i < got; ++i) {
-            if (chunk[i] == '\n') return true;
-            reply.push_back(chunk[i]);
-        }
-    }
-    return true;
-}
-
-bool RunPlain(const std::string& device, int count, std::vector<double>& samples) {
-    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
-    if (fd < 0) return false;
-    termios mode{};
-    tcgetattr(fd, &mode);
-    cfmakeraw(&mode);
-    cfsetspeed(&mode, B115200);
-    tcsetattr(fd, TCSANOW, &mode);
-    std::string reply;
-    bool ok = true;
-    for (int i = 0; i < count && ok; ++i) {
-        const Clock::time_point start = Clock::now();
-        ok = PlainExchange(fd, reply) && !reply.empty();
-        samples.push_back(MicrosecondsSince(start));
-    }
-    close(fd);
-    return ok;
-}
+using bench::Clock;
+using bench::Median;
+using bench::MicrosecondsSince;
 
 bool RunCommunic(int count, std::vector<double>& samples) {
     if (rs232::OpenComConfig(1, "", 115200, 0, 8, 1, 512, 512) != 0) return false;
@@ -149,10 +100,10 @@ int main(int argc, char** argv) {
         bool ok = true;
         // Warm-up, then turns of each method so drift of the machine hits both alike.
         std::vector<double> ignored;
-        ok = RunPlain(device, 50, ignored) && RunCommunic(50, ignored);
+        ok = bench::PlainRun(device, 50, ignored) && RunCommunic(50, ignored);
         const int turns = 10;
         for (int t = 0; t < turns && ok; ++t) {
-            ok = RunPlain(device, perMethod / turns, plain) &&
+            ok = bench::PlainRun(device, perMethod / turns, plain) &&
                  RunCommunic(perMethod / turns, program);
         }
         if (ok) {
@@ -164,6 +115,9 @@ int main(int argc, char** argv) {
             std::printf("Communic median:      %.1f us\n", programMedian);
             std::printf("ratio: %.3f (goal at most 1.2: %s)\n", ratio,
                         ratio <= 1.2 ? "met" : "missed");
+            bench::PrintRow("exchange: Communic median / plain termios median (" +
+                                std::to_string(program.size()) + " each, interleaved)",
+                            bench::Format("%.3f", ratio), "<= 1.2", ratio <= 1.2);
             result = ratio <= 1.2 ? 0 : 1;
         } else {
             std::fprintf(stderr, "an exchange failed\n");

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_common.h"
 #include "simulator/pty_server.h"
 
 namespace {
@@ -75,5 +76,7 @@ int main(int argc, char** argv) {
         "simulator reply latency over the pty, %d exchanges: median %.1f us, "
         "90th percentile %.1f us (goal: median under 200 us) %s\n",
         count, median, p90, median < 200.0 ? "met" : "MISSED");
+    bench::PrintRow("simulator alone: reply latency on the pty, median",
+                    bench::Format("%.1f us", median), "< 200 us", median < 200.0);
     return median < 200.0 ? 0 : 1;
 }
