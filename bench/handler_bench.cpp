@@ -220,8 +220,12 @@ int main(int argc, char** argv) {
     if (failed) return 2;
 
     const double plainMedian = bench::Median(plain);
-    std::printf("plain termios exchange: median %.1f us over %zu exchanges\n", plainMedian,
-                plain.size());
+    // The tail of the plain exchange shows how much the machine itself delays a wake-up.
+    std::printf(
+        "plain termios exchange: median %.1f us, 95th percentile %.1f us, 99th %.1f us, "
+        "max %.1f us over %zu exchanges\n",
+        plainMedian, bench::Percentile(plain, 95.0), bench::Percentile(plain, 99.0),
+        bench::Percentile(plain, 100.0), plain.size());
     bool allMet = true;
     for (const ClassRun& run : runs) {
         std::vector<double> net;
