@@ -5,30 +5,10 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "functions/catalogue.h"
+#include "panel_state/output_button.h"
 #include "platform/ui.h"
 
 namespace {
-
-// Captions of CMD_OUTPUT: the output switch, or the start of a program (timing preset).
-const char* OutputLabel() {
-    return language == 1 ? "Výstup" : "Output";
-}
-const char* RunLabel() {
-    return language == 1 ? "Spustit" : "Run";
-}
-
-// The relay column at the right edge of the panel; each LED stands 21 pixels above and
-// 30 pixels right of its button.
-constexpr int kRelayLeft = 543;
-constexpr int kLedLeft = 573;
-constexpr int kTopRelay = 59;  // CMD_GND / CMD_SHORT as loaded
-constexpr int kTopRelayLed = 38;
-
-// Class 3 puts output and short side by side.
-constexpr int kClass3OutputLeft = 473;
-constexpr int kClass3OutputLedLeft = 503;
-constexpr int kClass3ShortLeft = 593;
-constexpr int kClass3ShortLedLeft = 623;
 
 void Show(int control, int visible) {
     ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_VISIBLE, visible);

@@ -7,6 +7,7 @@
 #include "app/shared_state.h"
 #include "functions/catalogue.h"
 #include "link/communic.h"
+#include "panel_state/output_button.h"
 #include "panel_state/value_reply.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -16,16 +17,6 @@
 // routine goes on with what that control shows.
 
 namespace {
-
-constexpr int kRelayLeft = 543;         // CMD_OUTPUT alone in the relay column
-constexpr int kClass3OutputLeft = 473;  // CMD_OUTPUT beside CMD_SHORT (class 3)
-
-const char* OutputLabel() {
-    return language == 1 ? "Výstup" : "Output";
-}
-const char* RunLabel() {
-    return language == 1 ? "Spustit" : "Run";
-}
 
 int ShownInt(int control) {
     int value = 0;
@@ -63,8 +54,7 @@ void ShowValue(const value_reply::ShownValue& value, int f, int unitIndex) {
     GetFunctionUnit(f, unitIndex, unitText);
     GetPrefixLabel(valueExponent, prefixText);
     ui::SetCtrlVal(panelHandle, VALUE, value.shown);
-    const std::string label =
-        (language == 1 ? "Výstup [" : "Output [") + prefixText + unitText + "]";
+    const std::string label = std::string(OutputLabel()) + " [" + prefixText + unitText + "]";
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_LABEL_TEXT, label);
 }
 
@@ -75,15 +65,23 @@ void ShowR0(const std::string& reply) {
     }
 }
 
+// "V?", "A?" and "R?": function and unit, the value in E-notation, R0. These come first
+// on classes 0 to 3; false when a query could not be sent.
+bool RefreshFunctionValueR0(std::string& reply, int& f) {
+    if (!Communic(0, "V?", reply)) return false;
+    f = FunctionFrom(reply, 1);
+    const int unitIndex = SetIntFrom(UNIT, value_reply::IntAt(reply, 3));
+    if (!Communic(0, "A?", reply)) return false;
+    if (const auto value = value_reply::ParseENotation(reply)) ShowValue(*value, f, unitIndex);
+    if (!Communic(0, "R?", reply)) return false;
+    ShowR0(reply);
+    return true;
+}
+
 // Classes 0, 1, 2 and any model index the program does not know.
 int RefreshResistanceDecade(std::string& reply) {
-    if (!Communic(0, "V?", reply)) return 0;
-    const int f = FunctionFrom(reply, 1);
-    const int unitIndex = SetIntFrom(UNIT, value_reply::IntAt(reply, 3));
-    if (!Communic(0, "A?", reply)) return 0;
-    if (const auto value = value_reply::ParseENotation(reply)) ShowValue(*value, f, unitIndex);
-    if (!Communic(0, "R?", reply)) return 0;
-    ShowR0(reply);
+    int f = 0;
+    if (!RefreshFunctionValueR0(reply, f)) return 0;
     if (thresholdAvailable == 0) return 1;
     if (!Communic(0, "W?", reply)) return 0;
     SetIntFrom(THRESHOLD, value_reply::IntAt(reply, 0));
@@ -91,13 +89,8 @@ int RefreshResistanceDecade(std::string& reply) {
 }
 
 int RefreshClass3(std::string& reply) {
-    if (!Communic(0, "V?", reply)) return 0;
-    const int f = FunctionFrom(reply, 1);
-    const int unitIndex = SetIntFrom(UNIT, value_reply::IntAt(reply, 3));
-    if (!Communic(0, "A?", reply)) return 0;
-    if (const auto value = value_reply::ParseENotation(reply)) ShowValue(*value, f, unitIndex);
-    if (!Communic(0, "R?", reply)) return 0;
-    ShowR0(reply);
+    int f = 0;
+    if (!RefreshFunctionValueR0(reply, f)) return 0;
     if (!Communic(0, "OUTP?", reply)) return 0;
     SetIntFrom(LED_OUTPUT, value_reply::IntAt(reply, 0));
     if (!Communic(0, "OUTP:SHOR?", reply)) return 0;
