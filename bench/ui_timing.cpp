@@ -72,10 +72,6 @@ Window WaitForPanel(Display* display, double timeoutSeconds) {
         while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type == MapNotify && std::getenv("UI_TIMING_DEBUG") != nullptr) {
-                std::fprintf(stderr, "map %lx '%s'\n", event.xmap.window,
-                             WindowName(display, event.xmap.window).c_str());
-            }
             if (event.type == MapNotify &&
                 WindowName(display, event.xmap.window).rfind("Ombrastel", 0) == 0) {
                 return event.xmap.window;
