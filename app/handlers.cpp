@@ -25,13 +25,8 @@ int CtrlInt(int control) {
     return v;
 }
 
-bool LedLit(int led) { return CtrlInt(led) != 0; }
-
-// Sends a command whose reply must begin with "Ok"; shows the refusal box otherwise.
-void SendAcknowledged(const std::string& command) {
-    std::string reply;
-    Communic(0, command, reply);
-    if (!text::IsOk(reply)) ShowRefusalWarning();
+bool LedLit(int led) {
+    return CtrlInt(led) != 0;
 }
 
 double ScaledPanelValue() {
@@ -78,7 +73,7 @@ OMBRASTEL_CALLBACK(FunctionCB) {
 
 OMBRASTEL_CALLBACK(ThresholdCB) {
     if (event != ui::EVENT_COMMIT) return 0;
-    SendAcknowledged("W " + std::to_string(CtrlInt(THRESHOLD)));
+    SendAcknowledgedSetting("W " + std::to_string(CtrlInt(THRESHOLD)));
     RefreshScreen();
     return 0;
 }
@@ -90,7 +85,7 @@ OMBRASTEL_CALLBACK(RnulaCB) {
     // R0 is read at full double precision, so 100.01 goes out as 100.01. A text that
     // holds no number sends nothing; the refresh shows what the decade holds.
     if (const auto r = text::ScanDouble(entered); r && std::isfinite(*r)) {
-        SendAcknowledged("R " + text::FormatPlain(*r));
+        SendAcknowledgedSetting("R " + text::FormatPlain(*r));
     }
     RefreshScreen();
     return 0;

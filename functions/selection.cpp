@@ -93,15 +93,21 @@ int Refuse(int report) {
     return 0;
 }
 
-int SelectClass3(int code, int report) {
+// The command that selects a user-function or timing preset; nothing for other codes.
+void SelectPreset(int code) {
     std::string unused;
     if (IsUserFunction(code)) {
         Communic(1, "UFUN:CURV:SEL " + PresetNumber(code, 1000), unused);
-        return 1;
-    }
-    if (IsTimingPreset(code)) {
-        Communic(1, "OUTP:SHOR 0", unused);
+    } else if (IsTimingPreset(code)) {
         Communic(1, "TIM:SEL " + PresetNumber(code, 2000), unused);
+    }
+}
+
+int SelectClass3(int code, int report) {
+    std::string unused;
+    if (IsUserFunction(code) || IsTimingPreset(code)) {
+        if (IsTimingPreset(code)) Communic(1, "OUTP:SHOR 0", unused);  // short off first
+        SelectPreset(code);
         return 1;
     }
     for (const QuerySelectRow& row : kClass3Selections) {
@@ -114,15 +120,8 @@ int SelectClass3(int code, int report) {
 }
 
 int SelectClass7(int code, int report) {
-    std::string unused;
-    if (code == 1) {
-        return QueryThenSelect("RES?", "RES ") ? 1 : Refuse(report);
-    }
-    if (IsUserFunction(code)) {
-        Communic(1, "UFUN:CURV:SEL " + PresetNumber(code, 1000), unused);
-    } else if (IsTimingPreset(code)) {
-        Communic(1, "TIM:SEL " + PresetNumber(code, 2000), unused);
-    }
+    if (code == 1) return QueryThenSelect("RES?", "RES ") ? 1 : Refuse(report);
+    SelectPreset(code);
     return 1;
 }
 
@@ -131,12 +130,7 @@ int SelectByShortCommand(int code, int report) {
     std::string reply;
     Communic(0, std::string(ShortCommandOf(code)), reply);
     if (!text::IsOk(reply)) return Refuse(report);
-    std::string unused;
-    if (IsUserFunction(code)) {
-        Communic(1, "UFUN:CURV:SEL " + PresetNumber(code, 1000), unused);
-    } else if (IsTimingPreset(code)) {
-        Communic(1, "TIM:SEL " + PresetNumber(code, 2000), unused);
-    }
+    SelectPreset(code);
     return 1;
 }
 

@@ -70,5 +70,9 @@ int SetCalibratorSwitch(int control, const std::string& command, int kind) {
     }
     // A character that would break the line (a NUL, CR, LF …) is not sent.
     if (text::HasControlByte(line)) return Result(false);
-    return Result(SendExpectingOk(line));
+    return SendAcknowledgedSetting(line);
+}
+
+int SendAcknowledgedSetting(const std::string& command) {
+    return Result(SendExpectingOk(command));
 }

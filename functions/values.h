@@ -10,5 +10,9 @@ int SetCalibratorValue(double value, const std::string& command, int scale, int 
 // with that code); 1 when acknowledged with "Ok".
 int SetCalibratorSwitch(int control, const std::string& command, int kind);
 
+// Sends a setting command whose reply must begin with "Ok"; shows the refusal box and
+// gives 0 otherwise.
+int SendAcknowledgedSetting(const std::string& command);
+
 // The refusal box: "Warning" / "Could not set value!" in English, Czech otherwise.
 void ShowRefusalWarning();
