@@ -17,22 +17,12 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "platform/ui.h"
+#include "support/program_fixture.h"
 
 namespace {
 
-const char* const kDefaultFile = "Language = 3\nType = 0\nAddress = 0\nCom = 1\nRate = 9600\n";
-
-class Startup : public ::testing::Test {
+class Startup : public ProgramRunTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        ResetSharedState();
-        language = 3;
-    }
-    void TearDown() override { QDir::setCurrent(previous); }
-
     void WriteSettings(const char* text) {
         QFile f(dir.filePath("Ombrastel.ini"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -42,25 +32,7 @@ class Startup : public ::testing::Test {
         QFile f(dir.filePath("Ombrastel.ini"));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString("<none>");
     }
-    // Runs the program; `operate` runs inside the event loop with the panel on screen and
-    // must end it (Exit or the close button). Returns main's result.
-    int Run(std::function<void(int panel)> operate) {
-        bool ran = false;
-        QTimer::singleShot(0, [&] {
-            ran = true;
-            operate(panelHandle);
-        });
-        // A safety net: a test that fails to end the loop must not hang the suite.
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] { ui::QuitUserInterface(99); });
-        guard.start(20000);
-        char arg0[] = "ombrastel";
-        char* argv[] = {arg0, nullptr};
-        const int result = RunOmbrastel(1, argv);
-        EXPECT_TRUE(ran);
-        return result;
-    }
+    int Run(const std::function<void(int panel)>& operate) { return RunProgram(operate); }
     static void PressExit(int panel) {
         QTest::mouseClick(ui::ControlWidget(panel, END), Qt::LeftButton);
     }
@@ -79,9 +51,6 @@ class Startup : public ::testing::Test {
         ui::GetCtrlAttribute(panel, control, attribute, &s);
         return s;
     }
-
-    QTemporaryDir dir;
-    QString previous;
 };
 
 // ---- Settings file in, controls shown, file written back
@@ -122,16 +91,16 @@ TEST_P(StartupFile, AppliedAndWrittenBack) {
 INSTANTIATE_TEST_SUITE_P(
     Settings, StartupFile,
     ::testing::Values(
-        FileCase{"NoFile", nullptr, false, 0, 0, 1, 9600, kDefaultFile},
+        FileCase{"NoFile", nullptr, false, 0, 0, 1, 9600, kDefaultSettings},
         FileCase{"Czech", "Language = 1\n", true, 0, 0, 1, 9600,
                  "Language = 1\nType = 0\nAddress = 0\nCom = 1\nRate = 9600\n"},
         FileCase{"CzechNoBlank", "Language=1\n", true, 0, 0, 1, 9600,
                  "Language = 1\nType = 0\nAddress = 0\nCom = 1\nRate = 9600\n"},
         FileCase{"Mixed", "Language = 2\n", false, 0, 0, 1, 9600,
                  "Language = 2\nType = 0\nAddress = 0\nCom = 1\nRate = 9600\n"},
-        FileCase{"LanguageZero", "Language = 0\n", false, 0, 0, 1, 9600, kDefaultFile},
-        FileCase{"LanguageFour", "Language = 4\n", false, 0, 0, 1, 9600, kDefaultFile},
-        FileCase{"LanguageMinusOne", "Language = -1\n", false, 0, 0, 1, 9600, kDefaultFile},
+        FileCase{"LanguageZero", "Language = 0\n", false, 0, 0, 1, 9600, kDefaultSettings},
+        FileCase{"LanguageFour", "Language = 4\n", false, 0, 0, 1, 9600, kDefaultSettings},
+        FileCase{"LanguageMinusOne", "Language = -1\n", false, 0, 0, 1, 9600, kDefaultSettings},
         FileCase{"Gpib", "Type = 1\nAddress = 9\n", false, 1, 9, 1, 9600,
                  "Language = 3\nType = 1\nAddress = 9\nCom = 1\nRate = 9600\n"},
         FileCase{"Port12", "Com = 12\n", false, 0, 0, 12, 9600,
@@ -142,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "Language = 1\nType = 0\nAddress = 0\nCom = 1\nRate = 9600\n"},
         FileCase{"ValueAfterTwentyCharacters", "Com =               12\nRate = 600\n", false, 0, 0,
                  1, 600, "Language = 3\nType = 0\nAddress = 0\nCom = 1\nRate = 600\n"},
-        FileCase{"BlanksBeforeKey", "  Rate = 19200\n", false, 0, 0, 1, 9600, kDefaultFile},
+        FileCase{"BlanksBeforeKey", "  Rate = 19200\n", false, 0, 0, 1, 9600, kDefaultSettings},
         FileCase{"NotANumber", "Com = twelve\nRate = 1200\n", false, 0, 0, 1, 1200,
                  "Language = 3\nType = 0\nAddress = 0\nCom = 1\nRate = 1200\n"}),
     [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });

@@ -30,6 +30,7 @@
 #include "app/startup.h"
 #include "platform/ui.h"
 #include "support/panel_fixture.h"
+#include "support/program_fixture.h"
 
 namespace {
 
@@ -103,44 +104,20 @@ TEST(SettingsCrash, KilledWhileWritingLeavesOldOrNewFileWhole) {
 
 // ---- A bad settings file at start-up
 
-const char* const kDefaults = "Language = 3\nType = 0\nAddress = 0\nCom = 1\nRate = 9600\n";
-
-class BadSettingsFile : public testing::Test {
+class BadSettingsFile : public ProgramRunTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        ResetSharedState();
-        language = 3;
-    }
-    void TearDown() override { QDir::setCurrent(previous); }
-
-    std::string FilePath() const { return dir.filePath("Ombrastel.ini").toStdString(); }
-
     // Runs the program in this process; once its panel is up, records what the panel shows
     // and presses Exit. Returns main's result.
     int RunAndExit() {
-        bool ran = false;
-        QTimer::singleShot(0, [&] {
-            ran = true;
+        return RunProgram([this](int panel) {
             shown.language = language;
-            ui::GetCtrlVal(panelHandle, RING, &shown.type);
-            ui::GetCtrlVal(panelHandle, NUM_ADR, &shown.address);
-            ui::GetCtrlVal(panelHandle, SERIAL, &shown.com);
-            ui::GetCtrlVal(panelHandle, RATE, &shown.rate);
-            ui::GetCtrlAttribute(panelHandle, NUM_ADR, ui::ATTR_VISIBLE, &shown.addressVisible);
-            QTest::mouseClick(ui::ControlWidget(panelHandle, END), Qt::LeftButton);
+            ui::GetCtrlVal(panel, RING, &shown.type);
+            ui::GetCtrlVal(panel, NUM_ADR, &shown.address);
+            ui::GetCtrlVal(panel, SERIAL, &shown.com);
+            ui::GetCtrlVal(panel, RATE, &shown.rate);
+            ui::GetCtrlAttribute(panel, NUM_ADR, ui::ATTR_VISIBLE, &shown.addressVisible);
+            QTest::mouseClick(ui::ControlWidget(panel, END), Qt::LeftButton);
         });
-        QTimer guard;  // a panel that never comes up must not hang the suite
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] { ui::QuitUserInterface(99); });
-        guard.start(20000);
-        char arg0[] = "ombrastel";
-        char* argv[] = {arg0, nullptr};
-        const int result = RunOmbrastel(1, argv);
-        EXPECT_TRUE(ran);
-        return result;
     }
 
     void ExpectDefaultsShown() const {
@@ -155,8 +132,6 @@ class BadSettingsFile : public testing::Test {
     struct Shown {
         int language = -1, type = -1, address = -1, com = -1, rate = -1, addressVisible = -1;
     } shown;
-    QTemporaryDir dir;
-    QString previous;
 };
 
 std::string BinaryJunk(std::size_t size) {
@@ -179,12 +154,12 @@ TEST_F(BadSettingsFile, BinaryJunkOrOneHugeLineGiveDefaultsAndAreReplaced) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::ofstream(FilePath(), std::ios::binary) << c.text;
+        std::ofstream(SettingsPath(), std::ios::binary) << c.text;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(RunAndExit(), 0);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         ExpectDefaultsShown();
-        EXPECT_EQ(ReadWhole(FilePath()), kDefaults);
+        EXPECT_EQ(ReadWhole(SettingsPath()), kDefaultSettings);
     }
 }
 
@@ -192,7 +167,7 @@ TEST_F(BadSettingsFile, FolderInThePlaceOfTheFile) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("Ombrastel.ini"));
     EXPECT_EQ(RunAndExit(), 0);
     ExpectDefaultsShown();
-    EXPECT_TRUE(QFileInfo(QString::fromStdString(FilePath())).isDir());
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(SettingsPath())).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{}) << "nothing written";
 }
 
