@@ -101,12 +101,6 @@ const Row kRows[] = {
     {"Czech run", 4, 2000, 0, 0, 1, 1, "d--- -- o--- oo", 1, "Spustit", &kColumn45},
 };
 
-int Attr(int control, int attribute) {
-    int value = -99;
-    ui::GetCtrlAttribute(panelHandle, control, attribute, &value);
-    return value;
-}
-
 // Puts every decided attribute in the given state, so that a step the enabling forgets
 // shows up whichever way the control happened to be.
 void Scramble(int polarity) {

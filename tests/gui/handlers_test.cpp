@@ -4,16 +4,10 @@
 // exact command lines on the wire, their order and waits, and the panel afterwards.
 #include "app/handlers.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -26,12 +20,9 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "platform/ui.h"
-#include "support/panel_fixture.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 const Lines kRefresh2 = {"V?", "A?", "R?", "W?"};
 const Lines kRefresh3 = {"V?", "A?", "R?", "OUTP?", "OUTP:SHOR?"};
@@ -44,12 +35,6 @@ const Lines kRefresh7 = {"F?", "RES:DISP?", "OUTP?", "OUTP:SHOR?", "OUTP:GRO?"};
 // can lag behind the write; and a gap well below it that still covers a pty round trip.
 constexpr double kSettle = 0.18;
 constexpr double kNoWait = 0.1;
-
-Lines Join(const Lines& a, const Lines& b) {
-    Lines all = a;
-    all.insert(all.end(), b.begin(), b.end());
-    return all;
-}
 
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -64,31 +49,17 @@ class ReplyRelay {
     enum class Mode { Pass, SwapOkCase, DropNextReply };
 
     ReplyRelay(const std::string& decadePath, const std::string& linkPath)
-        : decade_(decadePath), linkPath_(linkPath) {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
-        const char* slavePath = ::ptsname(master_);
-        if (slavePath == nullptr) return;
-        slave_ = ::open(slavePath, O_RDWR | O_NOCTTY);
-        termios raw{};
-        if (slave_ < 0 || ::tcgetattr(slave_, &raw) != 0) return;
-        ::cfmakeraw(&raw);
-        if (::tcsetattr(slave_, TCSANOW, &raw) != 0) return;
-        if (!decade_.ok() || ::symlink(slavePath, linkPath.c_str()) != 0) return;
-        ok_ = true;
-        thread_ = std::thread([this] { Run(); });
+        : decade_(decadePath), pty_(linkPath) {
+        if (decade_.ok() && pty_.ok()) thread_ = std::thread([this] { Run(); });
     }
     ~ReplyRelay() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
-        if (ok_) ::unlink(linkPath_.c_str());
-        if (slave_ >= 0) ::close(slave_);
-        if (master_ >= 0) ::close(master_);
     }
     ReplyRelay(const ReplyRelay&) = delete;
     ReplyRelay& operator=(const ReplyRelay&) = delete;
 
-    bool ok() const { return ok_; }
+    bool ok() const { return thread_.joinable(); }
     void SetMode(Mode mode) { mode_ = mode; }
 
   private:
@@ -96,10 +67,10 @@ class ReplyRelay {
         std::string pending;  // decade bytes not yet ended by LF
         char buffer[256];
         while (!stop_) {
-            pollfd fds[2] = {{master_, POLLIN, 0}, {decade_.fd(), POLLIN, 0}};
+            pollfd fds[2] = {{pty_.master(), POLLIN, 0}, {decade_.fd(), POLLIN, 0}};
             if (::poll(fds, 2, 20) <= 0) continue;
             if ((fds[0].revents & POLLIN) != 0) {
-                const ssize_t n = ::read(master_, buffer, sizeof buffer);
+                const ssize_t n = ::read(pty_.master(), buffer, sizeof buffer);
                 if (n > 0) decade_.Send(std::string_view(buffer, static_cast<std::size_t>(n)));
             }
             if ((fds[1].revents & POLLIN) != 0) {
@@ -120,92 +91,15 @@ class ReplyRelay {
             return;
         }
         if (mode == Mode::SwapOkCase && line.rfind("Ok", 0) == 0) line.replace(0, 2, "oK");
-        for (std::size_t done = 0; done < line.size();) {
-            const ssize_t n = ::write(master_, line.data() + done, line.size() - done);
-            if (n <= 0) return;
-            done += static_cast<std::size_t>(n);
-        }
+        pty_.Write(line);
     }
 
     simtest::PlainClient decade_;
-    std::string linkPath_;
-    int master_ = -1;
-    int slave_ = -1;
-    bool ok_ = false;
+    LinkedPty pty_;
     std::atomic<bool> stop_{false};
     std::atomic<Mode> mode_{Mode::Pass};
     std::thread thread_;
 };
-
-// ---------------------------------------------------------------------------------------
-// The operator's hands.
-// ---------------------------------------------------------------------------------------
-
-QWidget* W(int control) {
-    return ui::ControlWidget(panelHandle, control);
-}
-
-// Replaces what a number or text field shows with text and confirms with Return.
-void Type(int control, const std::string& text) {
-    QWidget* field = W(control);
-    auto* edit = qobject_cast<QLineEdit*>(field);
-    if (edit == nullptr) edit = field->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    ASSERT_TRUE(field->isEnabled()) << "field " << control << " is dimmed";
-    edit->selectAll();
-    QTest::keyClicks(field, QString::fromStdString(text));
-    QTest::keyClick(field, Qt::Key_Return);
-}
-
-// Chooses the item of a ring that carries value with one arrow key, the way an operator
-// steps onto it: the ring is first put on the neighbouring item (no commit from code).
-void Choose(int control, int value) {
-    auto* ring = qobject_cast<QComboBox*>(W(control));
-    ASSERT_NE(ring, nullptr);
-    ASSERT_TRUE(ring->isEnabled()) << "ring " << control << " is dimmed";
-    int index = -1;
-    ui::GetIndexFromValue(panelHandle, control, &index, value);
-    ASSERT_GE(index, 0) << "no item " << value << " in ring " << control;
-    ASSERT_GE(ring->count(), 2);
-    if (index > 0) {
-        ring->setCurrentIndex(index - 1);
-        QTest::keyClick(ring, Qt::Key_Down);
-    } else {
-        ring->setCurrentIndex(1);
-        QTest::keyClick(ring, Qt::Key_Up);
-    }
-}
-
-void Press(int control) {
-    ASSERT_TRUE(W(control)->isVisible()) << "button " << control << " is hidden";
-    QTest::mouseClick(W(control), Qt::LeftButton);
-}
-
-int Int(int control) {
-    int v = -99;
-    ui::GetCtrlVal(panelHandle, control, &v);
-    return v;
-}
-double Number(int control) {
-    double v = -99.0;
-    ui::GetCtrlVal(panelHandle, control, &v);
-    return v;
-}
-std::string Text(int control) {
-    std::string v;
-    ui::GetCtrlVal(panelHandle, control, &v);
-    return v;
-}
-std::string Label(int control) {
-    std::string v;
-    ui::GetCtrlAttribute(panelHandle, control, ui::ATTR_LABEL_TEXT, &v);
-    return v;
-}
-int Attr(int control, int attribute) {
-    int v = -99;
-    ui::GetCtrlAttribute(panelHandle, control, attribute, &v);
-    return v;
-}
 
 // ---------------------------------------------------------------------------------------
 // One decade per test suite, opened once through the COM toggle.
@@ -230,17 +124,13 @@ class HandlerTest : public testing::Test {
             ASSERT_TRUE(bench_->relay->ok());
             port = 2;
         }
-        ASSERT_GE(LoadMainPanelForTest(3), 0);
-        ui::DisplayPanel(panelHandle);
-        QApplication::setActiveWindow(ui::PanelWindow(panelHandle));
-        ui::SetCtrlVal(panelHandle, SERIAL, port);
+        ShowFreshPanel(3);
         MessageRecorder quiet;
-        QTest::mouseClick(W(COM), Qt::LeftButton);
-        ASSERT_EQ(connected, 1) << (quiet.messages().empty() ? std::string("no warning")
-                                                             : quiet.messages()[0].second);
+        OpenSerial(port);
+        ASSERT_EQ(connected, 1) << quiet.Texts();
     }
     static void TearDownTestSuite() {
-        if (bench_ && connected != 0) QTest::mouseClick(W(COM), Qt::LeftButton);
+        if (bench_ && connected != 0) ClickCom();
         bench_.reset();
     }
 
@@ -326,7 +216,7 @@ class V212Handlers : public HandlerTest {
 
 TEST_F(V212Handlers, ThresholdSendsWAndRefreshes) {
     Type(THRESHOLD, "250");
-    EXPECT_EQ(Wire(), Join({"W 250"}, kRefresh2));
+    EXPECT_EQ(Wire(), (Lines{"W 250"} + kRefresh2));
     EXPECT_TRUE(messages_.messages().empty());
     EXPECT_EQ(Decade([](sim::Engine& e) { return e.state().threshold; }), 250);
     EXPECT_EQ(Int(THRESHOLD), 250);
@@ -335,7 +225,7 @@ TEST_F(V212Handlers, ThresholdSendsWAndRefreshes) {
 TEST_F(V212Handlers, ThresholdAcceptsOkInAnyLetterCase) {
     bench_->relay->SetMode(ReplyRelay::Mode::SwapOkCase);
     Type(THRESHOLD, "300");
-    EXPECT_EQ(Wire(), Join({"W 300"}, kRefresh2));
+    EXPECT_EQ(Wire(), (Lines{"W 300"} + kRefresh2));
     EXPECT_TRUE(messages_.messages().empty()) << messages_.messages()[0].second;
     EXPECT_EQ(Int(THRESHOLD), 300);
 }
@@ -343,7 +233,7 @@ TEST_F(V212Handlers, ThresholdAcceptsOkInAnyLetterCase) {
 TEST_F(V212Handlers, ThresholdWithoutReplyWarnsAndStillRefreshes) {
     bench_->relay->SetMode(ReplyRelay::Mode::DropNextReply);
     Type(THRESHOLD, "400");
-    EXPECT_EQ(Wire(), Join({"W 400"}, kRefresh2));
+    EXPECT_EQ(Wire(), (Lines{"W 400"} + kRefresh2));
     EXPECT_EQ(messages_.messages(),
               (std::vector<MessageRecorder::Message>{{"Warning", "Could not set value!"}}));
 }
@@ -351,7 +241,7 @@ TEST_F(V212Handlers, ThresholdWithoutReplyWarnsAndStillRefreshes) {
 TEST_F(V212Handlers, R0GoesOutAtDoublePrecision) {
     Select(3);  // a platinum curve, where R0 can be entered
     Type(RNULA, "100.01");
-    EXPECT_EQ(Wire(), Join({"R 100.01"}, kRefresh2));
+    EXPECT_EQ(Wire(), (Lines{"R 100.01"} + kRefresh2));
     EXPECT_TRUE(messages_.messages().empty());
     EXPECT_EQ(Decade([](sim::Engine& e) { return e.state().r0; }), 100.01);
     EXPECT_EQ(Text(RNULA), "100.010000");
@@ -370,7 +260,7 @@ TEST_F(V212Handlers, RefusedR0WarnsInCzech) {
     Select(3);
     language = 1;
     Type(RNULA, "0.5");  // below the decade's range: it answers Err
-    EXPECT_EQ(Wire(), Join({"R 0.5"}, kRefresh2));
+    EXPECT_EQ(Wire(), (Lines{"R 0.5"} + kRefresh2));
     EXPECT_EQ(messages_.messages(),
               (std::vector<MessageRecorder::Message>{{"Upozornění", "Hodnotu nelze nastavit!"}}));
 }
@@ -381,7 +271,7 @@ TEST_F(V212Handlers, ValueIsScaledByThePrefixShown) {
     Select(1);
     ASSERT_EQ(valueExponent, 3);
     Type(VALUE, "2.5");
-    EXPECT_EQ(Wire(), Join({"A 2500"}, kRefresh2));
+    EXPECT_EQ(Wire(), (Lines{"A 2500"} + kRefresh2));
     EXPECT_TRUE(messages_.messages().empty());
     EXPECT_EQ(Label(VALUE), "Output [kOhm]");
     EXPECT_DOUBLE_EQ(Number(VALUE), 2.5);
@@ -407,7 +297,7 @@ TEST_F(V330Handlers, ValueIsScaledByThePrefixShown) {
     Select(1);
     ASSERT_EQ(Label(VALUE), "Output [kOhm]");
     Type(VALUE, "2.5");
-    EXPECT_EQ(Wire(), Join({"A 2500"}, kRefresh3));
+    EXPECT_EQ(Wire(), (Lines{"A 2500"} + kRefresh3));
     EXPECT_TRUE(messages_.messages().empty());
     EXPECT_DOUBLE_EQ(Number(VALUE), 2.5);
     EXPECT_EQ(Label(VALUE), "Output [kOhm]");
@@ -416,7 +306,7 @@ TEST_F(V330Handlers, ValueIsScaledByThePrefixShown) {
 TEST_F(V330Handlers, UnitKSendsU2) {
     Select(2);  // a platinum curve: the unit ring becomes operable
     Choose(UNIT, 2);
-    EXPECT_EQ(Wire(), Join({"U2"}, kRefresh3));
+    EXPECT_EQ(Wire(), (Lines{"U2"} + kRefresh3));
     EXPECT_TRUE(messages_.messages().empty());
     EXPECT_EQ(Int(UNIT), 2);
     EXPECT_EQ(Decade([](sim::Engine& e) { return e.state().unit; }), 2);
@@ -427,12 +317,12 @@ TEST_F(V330Handlers, OutputSwitchesWithoutWaiting) {
     Select(1);
     ASSERT_EQ(Int(LED_OUTPUT), 0);
     Press(CMD_OUTPUT);
-    EXPECT_EQ(Wire(), Join({"OUTP 1"}, kRefresh3));
+    EXPECT_EQ(Wire(), (Lines{"OUTP 1"} + kRefresh3));
     EXPECT_EQ(Int(LED_OUTPUT), 1);
 
     Sim().ClearTranscript();
     Press(CMD_OUTPUT);
-    EXPECT_EQ(Wire(), Join({"OUTP 0"}, kRefresh3));
+    EXPECT_EQ(Wire(), (Lines{"OUTP 0"} + kRefresh3));
     EXPECT_LT(GapAfter("OUTP 0"), kNoWait);
     EXPECT_EQ(Int(LED_OUTPUT), 0);
 }
@@ -441,13 +331,13 @@ TEST_F(V330Handlers, ShortWaitsBeforeTheRefresh) {
     Select(1);
     ASSERT_EQ(Int(LED_SHORT), 0);
     Press(CMD_SHORT);
-    EXPECT_EQ(Wire(), Join({"OUTP:SHOR 1"}, kRefresh3));
+    EXPECT_EQ(Wire(), (Lines{"OUTP:SHOR 1"} + kRefresh3));
     EXPECT_GE(GapAfter("OUTP:SHOR 1"), kSettle);
     EXPECT_EQ(Int(LED_SHORT), 1);
 
     Sim().ClearTranscript();
     Press(CMD_SHORT);
-    EXPECT_EQ(Wire(), Join({"OUTP:SHOR 0"}, kRefresh3));
+    EXPECT_EQ(Wire(), (Lines{"OUTP:SHOR 0"} + kRefresh3));
     EXPECT_GE(GapAfter("OUTP:SHOR 0"), kSettle);
     EXPECT_EQ(Int(LED_SHORT), 0);
 }
@@ -481,13 +371,13 @@ class V150Handlers : public HandlerTest {
 TEST_F(V150Handlers, GroundWaitsBeforeTheRefresh) {
     ASSERT_EQ(Int(LED_GND), 1);
     Press(CMD_GND);
-    EXPECT_EQ(Wire(), Join({"G0"}, kRefresh4));
+    EXPECT_EQ(Wire(), (Lines{"G0"} + kRefresh4));
     EXPECT_GE(GapAfter("G0"), kSettle);
     EXPECT_EQ(Int(LED_GND), 0);
 
     Sim().ClearTranscript();
     Press(CMD_GND);
-    EXPECT_EQ(Wire(), Join({"G1"}, kRefresh4));
+    EXPECT_EQ(Wire(), (Lines{"G1"} + kRefresh4));
     EXPECT_GE(GapAfter("G1"), kSettle);
     EXPECT_EQ(Int(LED_GND), 1);
 }
@@ -513,7 +403,7 @@ TEST_F(V151Handlers, OutputGoesThroughTheValue) {
     // The output button sends the shown value in farads, waits, refreshes.
     Sim().ClearTranscript();
     Press(CMD_OUTPUT);
-    EXPECT_EQ(Wire(), Join({"A 0.00000047"}, kRefresh5));
+    EXPECT_EQ(Wire(), (Lines{"A 0.00000047"} + kRefresh5));
     EXPECT_GE(GapAfter("A 0.00000047"), kSettle);
     EXPECT_EQ(Int(LED_OUTPUT), 1);
     EXPECT_DOUBLE_EQ(Number(VALUE), 470.0);
@@ -521,7 +411,7 @@ TEST_F(V151Handlers, OutputGoesThroughTheValue) {
     // Output on: a value goes out at once, scaled, and must be acknowledged.
     Sim().ClearTranscript();
     Type(VALUE, "2200");
-    EXPECT_EQ(Wire(), Join({"A 0.0000022"}, kRefresh5));
+    EXPECT_EQ(Wire(), (Lines{"A 0.0000022"} + kRefresh5));
     EXPECT_TRUE(messages_.messages().empty());
     EXPECT_EQ(valueExponent, -6);
     EXPECT_DOUBLE_EQ(Number(VALUE), 2.2);
@@ -529,7 +419,7 @@ TEST_F(V151Handlers, OutputGoesThroughTheValue) {
     // Lit LED: the button sends the value 0.
     Sim().ClearTranscript();
     Press(CMD_OUTPUT);
-    EXPECT_EQ(Wire(), Join({"A 0"}, kRefresh5));
+    EXPECT_EQ(Wire(), (Lines{"A 0"} + kRefresh5));
     EXPECT_GE(GapAfter("A 0"), kSettle);
     EXPECT_EQ(Int(LED_OUTPUT), 0);
     EXPECT_DOUBLE_EQ(Number(VALUE), 2.2);
@@ -538,7 +428,7 @@ TEST_F(V151Handlers, OutputGoesThroughTheValue) {
 TEST_F(V151Handlers, GroundWaitsBeforeTheRefresh) {
     ASSERT_EQ(Int(LED_GND), 1);
     Press(CMD_GND);
-    EXPECT_EQ(Wire(), Join({"G0"}, kRefresh5));
+    EXPECT_EQ(Wire(), (Lines{"G0"} + kRefresh5));
     EXPECT_GE(GapAfter("G0"), kSettle);
     EXPECT_EQ(Int(LED_GND), 0);
 }
@@ -555,7 +445,7 @@ class V211Handlers : public HandlerTest {
 TEST_F(V211Handlers, StandardDimsTheScaleEvenWhenRefused) {
     ASSERT_EQ(Attr(RING_SCALE, ui::ATTR_DIMMED), 0);
     Choose(RING_STANDARD, 1);
-    EXPECT_EQ(Wire(), Join({"T1"}, kRefresh6));
+    EXPECT_EQ(Wire(), (Lines{"T1"} + kRefresh6));
     EXPECT_EQ(messages_.messages(),
               (std::vector<MessageRecorder::Message>{{"Warning", "Could not set value!"}}));
     EXPECT_EQ(Attr(RING_SCALE, ui::ATTR_DIMMED), 1);
@@ -565,18 +455,18 @@ TEST_F(V211Handlers, StandardDimsTheScaleEvenWhenRefused) {
     messages_.clear();
     Sim().ClearTranscript();
     Choose(RING_STANDARD, 0);
-    EXPECT_EQ(Wire(), Join({"T0"}, kRefresh6));
+    EXPECT_EQ(Wire(), (Lines{"T0"} + kRefresh6));
     EXPECT_TRUE(messages_.messages().empty());
     EXPECT_EQ(Attr(RING_SCALE, ui::ATTR_DIMMED), 0);
 }
 
 TEST_F(V211Handlers, ScaleSendsS) {
     Choose(RING_SCALE, 1);
-    EXPECT_EQ(Wire(), Join({"S1"}, kRefresh6));
+    EXPECT_EQ(Wire(), (Lines{"S1"} + kRefresh6));
     EXPECT_EQ(Int(RING_SCALE), 1);
     Sim().ClearTranscript();
     Choose(RING_SCALE, 0);
-    EXPECT_EQ(Wire(), Join({"S0"}, kRefresh6));
+    EXPECT_EQ(Wire(), (Lines{"S0"} + kRefresh6));
     EXPECT_TRUE(messages_.messages().empty());
 }
 
@@ -600,7 +490,7 @@ TEST_F(V090Handlers, ValueGoesThroughTheErrorQueue) {
     ASSERT_EQ(Int(FUNCTION), 1);
     ASSERT_EQ(Label(VALUE), "Output [kOhm]");
     Type(VALUE, "2.5");
-    EXPECT_EQ(Wire(), Join({"*CLS", "RES 2500", "SYST:ERR?"}, kRefresh7));
+    EXPECT_EQ(Wire(), (Lines{"*CLS", "RES 2500", "SYST:ERR?"} + kRefresh7));
     EXPECT_TRUE(messages_.messages().empty());
     EXPECT_EQ(Decade([](sim::Engine& e) { return e.ValueOf('0'); }), 2500.0);
     EXPECT_DOUBLE_EQ(Number(VALUE), 2.5);
@@ -609,27 +499,27 @@ TEST_F(V090Handlers, ValueGoesThroughTheErrorQueue) {
 TEST_F(V090Handlers, GroundSwitchesWithoutWaiting) {
     ASSERT_EQ(Int(LED_GND), 0);
     Press(CMD_GND);
-    EXPECT_EQ(Wire(), Join({"OUTP:GRO 1"}, kRefresh7));
+    EXPECT_EQ(Wire(), (Lines{"OUTP:GRO 1"} + kRefresh7));
     EXPECT_LT(GapAfter("OUTP:GRO 1"), kNoWait);
     EXPECT_EQ(Int(LED_GND), 1);
 
     Sim().ClearTranscript();
     Press(CMD_GND);
-    EXPECT_EQ(Wire(), Join({"OUTP:GRO 0"}, kRefresh7));
+    EXPECT_EQ(Wire(), (Lines{"OUTP:GRO 0"} + kRefresh7));
     EXPECT_LT(GapAfter("OUTP:GRO 0"), kNoWait);
     EXPECT_EQ(Int(LED_GND), 0);
 }
 
 TEST_F(V090Handlers, ShortWaitsBeforeTheRefresh) {
     Press(CMD_SHORT);
-    EXPECT_EQ(Wire(), Join({"OUTP:SHOR 1"}, kRefresh7));
+    EXPECT_EQ(Wire(), (Lines{"OUTP:SHOR 1"} + kRefresh7));
     EXPECT_GE(GapAfter("OUTP:SHOR 1"), kSettle);
     EXPECT_EQ(Int(LED_SHORT), 1);
     EXPECT_EQ(Attr(VALUE, ui::ATTR_DIMMED), 1);
 
     Sim().ClearTranscript();
     Press(CMD_SHORT);
-    EXPECT_EQ(Wire(), Join({"OUTP:SHOR 0"}, kRefresh7));
+    EXPECT_EQ(Wire(), (Lines{"OUTP:SHOR 0"} + kRefresh7));
     EXPECT_GE(GapAfter("OUTP:SHOR 0"), kSettle);
     EXPECT_EQ(Int(LED_SHORT), 0);
     EXPECT_EQ(Attr(VALUE, ui::ATTR_DIMMED), 0);

@@ -2,9 +2,6 @@
 // library, as the device manager and Communic use it.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -13,15 +10,11 @@
 #include "link/communic.h"
 #include "platform/gpib.h"
 #include "platform/text.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 class CommunicGpibTest : public testing::Test {
   protected:
@@ -190,19 +183,7 @@ TEST(GpibWithoutLibrary, DISABLED_OpenFailsWithoutACrash) {
 }
 
 TEST(GpibWithoutLibrary, OpenReportsFailureWhenNoLibraryLoads) {
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("LD_LIBRARY_PATH");
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_also_run_disabled_tests",
-                 "--gtest_filter=GpibWithoutLibrary.DISABLED_OpenFailsWithoutACrash"});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output.toStdString();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    ExpectPassesWithoutGpibLibrary("GpibWithoutLibrary.DISABLED_OpenFailsWithoutACrash");
 }
 
 }  // namespace

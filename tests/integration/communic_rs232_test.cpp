@@ -11,15 +11,11 @@
 #include "link/communic.h"
 #include "platform/rs232.h"
 #include "simulator/transcript.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 double CpuSeconds() {
     timespec t{};
@@ -27,36 +23,9 @@ double CpuSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-class CommunicRs232Test : public testing::Test {
+class CommunicRs232Test : public SimLinkTest {
   protected:
-    void TearDown() override {
-        rs232::CloseCom(1);
-        ResetSharedState();
-    }
-
-    // Starts the decade and opens COM1 the way the open routine does.
-    void Open(const std::vector<std::string>& args, int model = 2) {
-        sim_ = std::make_unique<simtest::SimFixture>(args);
-        ASSERT_TRUE(sim_->ok()) << sim_->error();
-        ASSERT_EQ(rs232::OpenComConfig(1, "", 9600, 0, 8, 1, 512, 512), 0);
-        rs232::SetXMode(1, 0);
-        rs232::SetCTSMode(1, 0);
-        rs232::ComSetEscape(1, 5);
-        rs232::ComSetEscape(1, 4);
-        rs232::SetComTime(1, 1.0);
-        connected = 1;
-        linkType = 0;
-        comPort = 1;
-        decadeModel = model;
-    }
-
-    std::vector<std::string> ReceivedBytes() {
-        std::vector<std::string> bytes;
-        for (const sim::Record& r : sim_->server().Transcript()) bytes.push_back(r.bytes);
-        return bytes;
-    }
-
-    std::unique_ptr<simtest::SimFixture> sim_;
+    void Open(const std::vector<std::string>& args) { SimLinkTest::Open(args, 2); }
 };
 
 TEST_F(CommunicRs232Test, FramesEachClassAndKeepsTheCarriageReturn) {
@@ -76,7 +45,7 @@ TEST_F(CommunicRs232Test, FramesEachClassAndKeepsTheCarriageReturn) {
         std::string reply = "stale";
         EXPECT_EQ(Communic(0, "*IDN?", reply), 1);
         EXPECT_EQ(reply, identity + "\r") << "class " << c.model;
-        const std::vector<std::string> received = ReceivedBytes();
+        const std::vector<std::string> received = sim_->Bytes();
         ASSERT_EQ(received.size(), 1u) << "class " << c.model;
         EXPECT_EQ(received[0], c.line) << "class " << c.model;
     }
@@ -88,7 +57,7 @@ TEST_F(CommunicRs232Test, SendOnlyLeavesTheReplyAlone) {
     EXPECT_EQ(Communic(1, ":SYST:REM", reply), 1);
     EXPECT_EQ(reply, "previous");
     ASSERT_TRUE(sim_->server().WaitForLines(1, 1000));
-    EXPECT_EQ(ReceivedBytes(), std::vector<std::string>{":SYST:REM\r\n"});
+    EXPECT_EQ(sim_->Bytes(), std::vector<std::string>{":SYST:REM\r\n"});
     // Whatever a send-only command left behind does not show up in the next reply.
     EXPECT_EQ(Communic(0, "*IDN?", reply), 1);
     EXPECT_EQ(reply, "SIMLAB,V212,1234,1.000\r");
@@ -110,7 +79,7 @@ TEST_F(CommunicRs232Test, NothingGoesOutWithoutALinkOrForABadCommand) {
     // 49 characters are fine.
     EXPECT_EQ(Communic(1, longest, reply), 1);
     ASSERT_TRUE(sim_->server().WaitForLines(1, 1000));
-    EXPECT_EQ(ReceivedBytes(), std::vector<std::string>{longest + "\r\n"});
+    EXPECT_EQ(sim_->Bytes(), std::vector<std::string>{longest + "\r\n"});
 }
 
 TEST_F(CommunicRs232Test, LongReplyIsCutAndItsRestFlushed) {

@@ -19,18 +19,11 @@
 #include "panel_state/enable_controls.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"
-#include "support/panel_fixture.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Lines = std::vector<std::string>;
-using Items = std::vector<std::pair<int, std::string>>;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 const Items kPlainList12 = {{1, "Resistance"},
                             {2, "Platinum Pt385 (68)"},
@@ -58,93 +51,35 @@ Items With(Items items, const Items& more) {
     return items;
 }
 
-class FaultsOpenTest : public testing::Test {
+class FaultsOpenTest : public PanelLinkTest {
   protected:
-    void TearDown() override {
-        CloseCommunic();
-        rs232::CloseCom(1);
-        sim_.reset();
-        ResetSharedState();
-    }
-
     void Panel() {
-        CloseCommunic();
-        ASSERT_GE(LoadMainPanelForTest(3), 0);
-        EnableControls();
-        ui::DisplayPanel(panelHandle);
+        ShowFreshPanel(3);
         messages_.clear();
-    }
-
-    void StartDecade(const std::vector<std::string>& args) {
-        sim_.reset();
-        sim_ = std::make_unique<simtest::SimFixture>(args);
-        ASSERT_TRUE(sim_->ok()) << sim_->error();
-    }
-
-    static void ClickCom() {
-        QTest::mouseClick(ui::ControlWidget(panelHandle, COM), Qt::LeftButton);
     }
 
     // Switches COM on for COM1 at 9600 baud; the seconds the open took.
     static double TimedOpen() {
-        ui::SetCtrlVal(panelHandle, RING, 0);
-        ui::SetCtrlVal(panelHandle, SERIAL, 1);
-        ui::SetCtrlVal(panelHandle, RATE, 9600);
         const Clock::time_point start = Clock::now();
-        ClickCom();
+        OpenSerial();
         return SecondsSince(start);
-    }
-
-    static int IntOf(int control) {
-        int value = -1;
-        ui::GetCtrlVal(panelHandle, control, &value);
-        return value;
-    }
-    static double NumberOf(int control) {
-        double value = std::nan("");
-        ui::GetCtrlVal(panelHandle, control, &value);
-        return value;
-    }
-
-    static Items FunctionItems() {
-        int count = 0;
-        ui::GetNumListItems(panelHandle, FUNCTION, &count);
-        Items items;
-        for (int i = 0; i < count; ++i) {
-            std::string label;
-            int value = 0;
-            ui::GetLabelFromIndex(panelHandle, FUNCTION, i, &label);
-            ui::GetValueFromIndex(panelHandle, FUNCTION, i, &value);
-            items.emplace_back(value, label);
-        }
-        return items;
-    }
-
-    std::string Warning() const {
-        return messages_.messages().empty() ? std::string() : messages_.messages().front().second;
     }
 
     // After an open that failed: one warning, the link closed and the panel as without one.
     void ExpectFailedOpen(const std::string& warning) {
-        ASSERT_EQ(messages_.messages().size(), 1u) << Warning();
-        EXPECT_EQ(messages_.messages()[0].first, "Warning");
-        EXPECT_EQ(messages_.messages()[0].second, warning);
-        EXPECT_EQ(IntOf(COM), 0);
-        EXPECT_EQ(connected, 0);
-        EXPECT_EQ(decadeModel, 0);
-        EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
+        ExpectClosedAfterWarning(messages_, "Warning", warning);
         EXPECT_FALSE(rs232::IsOpen(1));
-        EXPECT_FALSE(ui::ControlWidget(panelHandle, VALUE)->isEnabled());
-        EXPECT_FALSE(ui::ControlWidget(panelHandle, FUNCTION)->isEnabled());
+        EXPECT_FALSE(W(VALUE)->isEnabled());
+        EXPECT_FALSE(W(FUNCTION)->isEnabled());
     }
 
     // After an open that went through: no warning, the link open, VALUE a number.
     void ExpectOpen(int model) {
-        EXPECT_TRUE(messages_.messages().empty()) << Warning();
-        EXPECT_EQ(IntOf(COM), 1);
+        EXPECT_TRUE(messages_.messages().empty()) << messages_.Texts();
+        EXPECT_EQ(Int(COM), 1);
         EXPECT_EQ(connected, 1);
         EXPECT_EQ(decadeModel, model);
-        EXPECT_TRUE(std::isfinite(NumberOf(VALUE)));
+        EXPECT_TRUE(std::isfinite(Number(VALUE)));
     }
 
     // The operator switches COM off; then a healthy decade on the same port opens.
@@ -152,17 +87,14 @@ class FaultsOpenTest : public testing::Test {
         if (connected) ClickCom();
         ASSERT_EQ(connected, 0);
         messages_.clear();
-        StartDecade({"--model", "V212"});
+        StartSim({"--model", "V212"});
         EXPECT_LT(TimedOpen(), 1.0);
         ExpectOpen(2);
         EXPECT_EQ(sim_->Lines(), kHealthyV212Open);
-        EXPECT_EQ(FunctionItems(), kFullList12);
+        EXPECT_EQ(RingItems(FUNCTION), kFullList12);
         ClickCom();
         EXPECT_EQ(connected, 0);
     }
-
-    std::unique_ptr<simtest::SimFixture> sim_;
-    MessageRecorder messages_;
 };
 
 // A fault that makes the open fail: the warning, and how long the open may take (the
@@ -213,7 +145,7 @@ TEST_F(FaultsOpenTest, FaultsThatEndTheOpenWithAWarning) {
     for (const FailingOpen& c : cases) {
         SCOPED_TRACE(c.name);
         Panel();
-        StartDecade(c.args);
+        StartSim(c.args);
         const double took = TimedOpen();
         EXPECT_GE(took, c.atLeast);
         EXPECT_LE(took, c.atMost);
@@ -315,18 +247,18 @@ TEST_F(FaultsOpenTest, FaultsTheOpenRidesOut) {
     for (const SurvivedOpen& c : cases) {
         SCOPED_TRACE(c.name);
         Panel();
-        StartDecade(c.args);
+        StartSim(c.args);
         const double took = TimedOpen();
         EXPECT_GE(took, c.atLeast);
         EXPECT_LE(took, c.atMost);
         ExpectOpen(c.model);
-        EXPECT_EQ(FunctionItems(), c.functions);
+        EXPECT_EQ(RingItems(FUNCTION), c.functions);
         if (!c.received.empty()) {
             EXPECT_EQ(sim_->Lines(), c.received);
         }
         ClickCom();
         EXPECT_EQ(connected, 0);
-        EXPECT_EQ(IntOf(COM), 0);
+        EXPECT_EQ(Int(COM), 0);
     }
 }
 
@@ -334,19 +266,19 @@ TEST_F(FaultsOpenTest, FaultsTheOpenRidesOut) {
 // reply is the decade's, the value before a NUL is what precedes it.
 TEST_F(FaultsOpenTest, CutAndNulRepliesShowWhatWasRead) {
     Panel();
-    StartDecade({"--model", "V212", "--long-replies", "--value", "1500"});
+    StartSim({"--model", "V212", "--long-replies", "--value", "1500"});
     TimedOpen();
     ExpectOpen(2);
-    EXPECT_DOUBLE_EQ(NumberOf(VALUE), 1.5);
+    EXPECT_DOUBLE_EQ(Number(VALUE), 1.5);
     EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel - V212, s.n. 1234, SW version 1.000");
     ClickCom();
 
     Panel();
-    StartDecade({"--model", "V212", "--nul-bytes", "--value", "1500"});
+    StartSim({"--model", "V212", "--nul-bytes", "--value", "1500"});
     TimedOpen();
     ExpectOpen(2);
     // "1.5000E+03" is read as "1.500": no exponent before the NUL, so no prefix.
-    EXPECT_DOUBLE_EQ(NumberOf(VALUE), 1.5);
+    EXPECT_DOUBLE_EQ(Number(VALUE), 1.5);
     EXPECT_EQ(valueExponent, 0);
     EXPECT_EQ(serialNumber, 0);  // the identity ends at its NUL, after the model
     ClickCom();

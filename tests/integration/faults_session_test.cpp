@@ -4,9 +4,6 @@
 // second command line which must never reach the wire.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
@@ -22,96 +19,25 @@
 #include "platform/rs232.h"
 #include "platform/ui.h"
 #include "simulator/engine.h"
-#include "support/panel_fixture.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Lines = std::vector<std::string>;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-Lines Join(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 const Lines kRefresh2 = {"V?", "A?", "R?", "W?"};
 const Lines kV212Open =
-    Join({"*IDN?", "*IDN?", ":SYST:REM", "V?", "F5", "FS", "FO", "F0"}, kRefresh2);
+    (Lines{"*IDN?", "*IDN?", ":SYST:REM", "V?", "F5", "FS", "FO", "F0"} + kRefresh2);
 
-QWidget* W(int control) {
-    return ui::ControlWidget(panelHandle, control);
-}
-
-// Replaces what a number or text field shows and confirms with Return, as an operator does.
-void Type(int control, const std::string& text) {
-    QWidget* field = W(control);
-    auto* edit = qobject_cast<QLineEdit*>(field);
-    if (edit == nullptr) edit = field->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    ASSERT_TRUE(field->isEnabled()) << "field " << control << " is dimmed";
-    edit->selectAll();
-    QTest::keyClicks(field, QString::fromStdString(text));
-    QTest::keyClick(field, Qt::Key_Return);
-}
-
-// Steps onto the FUNCTION item that carries value with an arrow key.
-void ChooseFunction(int value) {
-    auto* ring = qobject_cast<QComboBox*>(W(FUNCTION));
-    ASSERT_NE(ring, nullptr);
-    ASSERT_TRUE(ring->isEnabled());
-    int index = -1;
-    ui::GetIndexFromValue(panelHandle, FUNCTION, &index, value);
-    ASSERT_GE(index, 0);
-    ASSERT_GE(ring->count(), 2);
-    if (index > 0) {
-        ring->setCurrentIndex(index - 1);
-        QTest::keyClick(ring, Qt::Key_Down);
-    } else {
-        ring->setCurrentIndex(1);
-        QTest::keyClick(ring, Qt::Key_Up);
-    }
-}
-
-int IntOf(int control) {
-    int value = -1;
-    ui::GetCtrlVal(panelHandle, control, &value);
-    return value;
-}
-double NumberOf(int control) {
-    double value = -1.0;
-    ui::GetCtrlVal(panelHandle, control, &value);
-    return value;
-}
-
-class FaultsSessionTest : public testing::Test {
+class FaultsSessionTest : public PanelLinkTest {
   protected:
-    void TearDown() override {
-        CloseCommunic();
-        rs232::CloseCom(1);
-        sim_.reset();
-        ResetSharedState();
-    }
-
     // Starts the decade and opens COM1 from a fresh panel; the seconds the open took.
     // THRESHOLD starts at a mark no decade reply gives, to tell "not read" from "read".
     double Open(const std::vector<std::string>& args) {
-        CloseCommunic();
-        sim_.reset();
-        sim_ = std::make_unique<simtest::SimFixture>(args);
-        EXPECT_TRUE(sim_->ok()) << sim_->error();
-        EXPECT_GE(LoadMainPanelForTest(3), 0);
-        EnableControls();
-        ui::DisplayPanel(panelHandle);
-        QApplication::setActiveWindow(ui::PanelWindow(panelHandle));
-        ui::SetCtrlVal(panelHandle, SERIAL, 1);
+        ShowFreshPanel(3);
+        StartSim(args);
         ui::SetCtrlVal(panelHandle, THRESHOLD, kMark);
         const Clock::time_point start = Clock::now();
-        QTest::mouseClick(W(COM), Qt::LeftButton);
+        OpenSerial();
         return SecondsSince(start);
     }
 
@@ -123,9 +49,9 @@ class FaultsSessionTest : public testing::Test {
 
     // COM off and on again with a healthy decade: the panel is usable once more.
     void ExpectReopenWorks() {
-        if (connected) QTest::mouseClick(W(COM), Qt::LeftButton);
+        if (connected) ClickCom();
         ASSERT_EQ(connected, 0);
-        EXPECT_EQ(IntOf(COM), 0);
+        EXPECT_EQ(Int(COM), 0);
         messages_.clear();
         Open({"--model", "V212"});
         EXPECT_EQ(connected, 1);
@@ -133,15 +59,7 @@ class FaultsSessionTest : public testing::Test {
         EXPECT_EQ(Wire(), kV212Open);
     }
 
-    std::string Warnings() const {
-        std::string all;
-        for (const auto& m : messages_.messages()) all += m.second + ";";
-        return all;
-    }
-
     static constexpr int kMark = 77;
-    std::unique_ptr<simtest::SimFixture> sim_;
-    MessageRecorder messages_;
 };
 
 // The threshold reply, the last of the refresh, comes 0.9 s or 1.1 s after its query.
@@ -157,10 +75,10 @@ TEST_F(FaultsSessionTest, ReplyJustBeforeAndJustAfterTheTimeOut) {
         messages_.clear();
         const double took = Open(
             {"--model", "V212", "--delay", std::to_string(c.delayMs), "--fault-commands", "W?"});
-        ASSERT_EQ(connected, 1) << Warnings();
+        ASSERT_EQ(connected, 1) << messages_.Texts();
         EXPECT_GE(took, 0.85);
         EXPECT_LT(took, 1.6);  // one reply waited for, at most the 1 s time-out
-        EXPECT_EQ(IntOf(THRESHOLD), c.threshold);
+        EXPECT_EQ(Int(THRESHOLD), c.threshold);
         EXPECT_EQ(Wire(), kV212Open);
 
         // Whatever arrived late is in the queue well before the operator's next command.
@@ -169,10 +87,10 @@ TEST_F(FaultsSessionTest, ReplyJustBeforeAndJustAfterTheTimeOut) {
         const Clock::time_point start = Clock::now();
         Type(VALUE, "200");
         EXPECT_LT(SecondsSince(start), 1.6);
-        EXPECT_EQ(Wire(), Join({"A 200"}, kRefresh2));
-        EXPECT_TRUE(messages_.messages().empty()) << Warnings();
-        EXPECT_DOUBLE_EQ(NumberOf(VALUE), 200.0);
-        EXPECT_EQ(IntOf(THRESHOLD), c.threshold);
+        EXPECT_EQ(Wire(), (Lines{"A 200"} + kRefresh2));
+        EXPECT_TRUE(messages_.messages().empty()) << messages_.Texts();
+        EXPECT_DOUBLE_EQ(Number(VALUE), 200.0);
+        EXPECT_EQ(Int(THRESHOLD), c.threshold);
     }
 }
 
@@ -195,7 +113,7 @@ TEST_F(FaultsSessionTest, LinkDroppedDuringAHandlerOrItsRefresh) {
         SCOPED_TRACE(c.name);
         messages_.clear();
         Open({"--model", "V212", "--drop-after", std::to_string(c.dropAfter)});
-        ASSERT_EQ(connected, 1) << Warnings();
+        ASSERT_EQ(connected, 1) << messages_.Texts();
         sim_->ClearTranscript();
 
         Clock::time_point start = Clock::now();
@@ -203,11 +121,11 @@ TEST_F(FaultsSessionTest, LinkDroppedDuringAHandlerOrItsRefresh) {
         EXPECT_LT(SecondsSince(start), 0.5);
         EXPECT_TRUE(sim_->server().Dropped());
         EXPECT_EQ(Wire(), c.wire);
-        ASSERT_EQ(messages_.messages().size(), c.warnings) << Warnings();
+        ASSERT_EQ(messages_.messages().size(), c.warnings) << messages_.Texts();
         if (c.warnings > 0) {
             EXPECT_EQ(messages_.messages()[0].second, "Could not set value!");
         }
-        EXPECT_DOUBLE_EQ(NumberOf(VALUE), 200.0);  // what the operator typed stays shown
+        EXPECT_DOUBLE_EQ(Number(VALUE), 200.0);  // what the operator typed stays shown
         EXPECT_FALSE(rs232::IsOpen(1));
 
         // A later setting on the dead link fails at once and says so.
@@ -226,15 +144,15 @@ TEST_F(FaultsSessionTest, LinkDroppedDuringAHandlerOrItsRefresh) {
 // refusal box once, nothing is retried, and the refresh still runs.
 TEST_F(FaultsSessionTest, DecadeRefusingEverySetting) {
     Open({"--model", "V212", "--refuse", "F*,U*,A,R,W"});  // settings; queries answered
-    ASSERT_EQ(connected, 1) << Warnings();
+    ASSERT_EQ(connected, 1) << messages_.Texts();
     struct Step {
         int control;
         const char* typed;
         Lines wire;
     };
     const Step steps[] = {
-        {VALUE, "200", Join({"A 200"}, kRefresh2)},
-        {THRESHOLD, "300", Join({"W 300"}, kRefresh2)},
+        {VALUE, "200", (Lines{"A 200"} + kRefresh2)},
+        {THRESHOLD, "300", (Lines{"W 300"} + kRefresh2)},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.typed);
@@ -247,15 +165,15 @@ TEST_F(FaultsSessionTest, DecadeRefusingEverySetting) {
         EXPECT_EQ(messages_.messages()[0].second, "Could not set value!");
     }
     // The refresh shows what the decade really holds.
-    EXPECT_DOUBLE_EQ(NumberOf(VALUE), 100.0);
-    EXPECT_EQ(IntOf(THRESHOLD), 0);
+    EXPECT_DOUBLE_EQ(Number(VALUE), 100.0);
+    EXPECT_EQ(Int(THRESHOLD), 0);
 
     messages_.clear();
     sim_->ClearTranscript();
-    ChooseFunction(2);
-    EXPECT_EQ(Wire(), Join({"F1"}, kRefresh2));
+    Choose(FUNCTION, 2);
+    EXPECT_EQ(Wire(), (Lines{"F1"} + kRefresh2));
     EXPECT_EQ(messages_.messages().size(), 1u);
-    EXPECT_EQ(IntOf(FUNCTION), 1);  // the decade stayed at resistance
+    EXPECT_EQ(Int(FUNCTION), 1);  // the decade stayed at resistance
 }
 
 // A reply that carries a second command line after a CR is never sent back: the selection
@@ -271,13 +189,13 @@ TEST_F(FaultsSessionTest, ReplyCannotStartACommandLine) {
         SCOPED_TRACE(c.model);
         messages_.clear();
         Open({"--model", c.model, "--timing-presets", "T", "--reply", "RES?=100\\rOUTP 1"});
-        ASSERT_EQ(connected, 1) << Warnings();
-        EXPECT_TRUE(messages_.messages().empty()) << Warnings();  // the open reports nothing
+        ASSERT_EQ(connected, 1) << messages_.Texts();
+        EXPECT_TRUE(messages_.messages().empty()) << messages_.Texts();  // the open reports nothing
 
-        ChooseFunction(c.other);
+        Choose(FUNCTION, c.other);
         messages_.clear();
         sim_->ClearTranscript();
-        ChooseFunction(1);
+        Choose(FUNCTION, 1);
         const Lines wire = Wire();
         ASSERT_FALSE(wire.empty());
         EXPECT_EQ(wire[0], "RES?");
@@ -290,7 +208,7 @@ TEST_F(FaultsSessionTest, ReplyCannotStartACommandLine) {
             EXPECT_NE(line.rfind("RES ", 0), 0u) << line;
         }
         EXPECT_FALSE(DecadeOutput());
-        QTest::mouseClick(W(COM), Qt::LeftButton);
+        ClickCom();
     }
 }
 
@@ -301,7 +219,7 @@ TEST_F(FaultsSessionTest, PresetNameCannotStartACommandLine) {
     Open({"--model", "V330A", "--user-presets", "A,B", "--reply",
           "UFUN:CURV:PRES1:NAME?=\"A\\rOUTP 1\"", "--reply", "TIM:PRES1:NAME?=\"T\\nOUTP 1\"",
           "--timing-presets", "T,U"});
-    ASSERT_EQ(connected, 1) << Warnings();
+    ASSERT_EQ(connected, 1) << messages_.Texts();
     std::vector<std::pair<int, std::string>> presets;
     int count = 0;
     ui::GetNumListItems(panelHandle, FUNCTION, &count);

@@ -14,55 +14,16 @@
 #include "link/communic.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"
-#include "support/panel_fixture.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-class PresetsTest : public testing::Test {
+class PresetsTest : public SimLinkTest {
   protected:
-    void TearDown() override {
-        rs232::CloseCom(1);
-        sim_.reset();
-        ResetSharedState();
-    }
-
-    void Open(const Lines& args, int model) {
-        rs232::CloseCom(1);
-        sim_.reset();
-        sim_ = std::make_unique<simtest::SimFixture>(args);
-        ASSERT_TRUE(sim_->ok()) << sim_->error();
-        ASSERT_EQ(rs232::OpenComConfig(1, "", 9600, 0, 8, 1, 512, 512), 0);
-        rs232::SetComTime(1, 1.0);
-        connected = 1;
-        linkType = 0;
-        comPort = 1;
-        decadeModel = model;
-    }
-
     void Send(const std::string& command) {
         std::string unused;
         Communic(1, command, unused);
     }
-
-    // The lines received since the last call, without line ends; an identity query last
-    // makes sure every earlier line has arrived.
-    Lines Received() {
-        std::string reply;
-        Communic(0, "*IDN?", reply);
-        Lines lines = sim_->Lines();
-        sim_->ClearTranscript();
-        EXPECT_FALSE(lines.empty());
-        if (!lines.empty()) {
-            EXPECT_EQ(lines.back(), "*IDN?");
-            lines.pop_back();
-        }
-        return lines;
-    }
-
-    std::unique_ptr<simtest::SimFixture> sim_;
 };
 
 TEST_F(PresetsTest, SelectedPresetAskedForItsCharacter) {

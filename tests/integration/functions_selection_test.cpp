@@ -10,51 +10,17 @@
 #include "functions/selection.h"
 #include "link/communic.h"
 #include "platform/rs232.h"
-#include "support/panel_fixture.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
 
-class SelectionTest : public testing::Test {
+class SelectionTest : public SimLinkTest {
   protected:
-    void TearDown() override {
-        rs232::CloseCom(1);
-        sim_.reset();
+    void Open(const std::vector<std::string>& args, int model) {
         ResetSharedState();
+        SimLinkTest::Open(args, model);
     }
-
-    void Open(const std::vector<std::string>& args, int model, int lang = 3) {
-        rs232::CloseCom(1);
-        sim_.reset();
-        ResetSharedState();
-        sim_ = std::make_unique<simtest::SimFixture>(args);
-        ASSERT_TRUE(sim_->ok()) << sim_->error();
-        ASSERT_EQ(rs232::OpenComConfig(1, "", 9600, 0, 8, 1, 512, 512), 0);
-        rs232::SetComTime(1, 1.0);
-        connected = 1;
-        linkType = 0;
-        comPort = 1;
-        decadeModel = model;
-        language = lang;
-    }
-
-    // Every line the decade received since the last call, line ends included. An identity
-    // query goes last: once its reply is in, every line sent before it has been received.
-    std::vector<std::string> Received() {
-        std::string reply;
-        Communic(0, "*IDN?", reply);
-        std::vector<std::string> lines;
-        for (const sim::Record& r : sim_->server().Transcript()) lines.push_back(r.bytes);
-        sim_->ClearTranscript();
-        EXPECT_FALSE(lines.empty());
-        if (!lines.empty()) {
-            EXPECT_EQ(sim::Transcript::StripLineEnd(lines.back()), "*IDN?");
-            lines.pop_back();
-        }
-        return lines;
-    }
-
-    std::unique_ptr<simtest::SimFixture> sim_;
+    Lines Received() { return SimLinkTest::Received(true); }
 };
 
 struct SelectionCase {

@@ -3,10 +3,6 @@
 // libgpib.so.0, which runs the decade inside this process.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTest>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -20,29 +16,9 @@
 #include "platform/gpib.h"
 #include "platform/ui.h"
 #include "simulator/transcript.h"
-#include "support/panel_fixture.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-Lines operator+(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-// A fresh panel as start-up leaves it, shown.
-void Panel(int lang) {
-    CloseCommunic();
-    ASSERT_GE(LoadMainPanelForTest(lang), 0);
-    EnableControls();
-    ui::DisplayPanel(panelHandle);
-}
-
-void ClickCom() {
-    QTest::mouseClick(ui::ControlWidget(panelHandle, COM), Qt::LeftButton);
-}
 
 // The operator chooses GPIB and the address and switches COM on.
 void OpenGpib(int address) {
@@ -52,21 +28,9 @@ void OpenGpib(int address) {
     ClickCom();
 }
 
-int IntOf(int control) {
-    int value = -1;
-    ui::GetCtrlVal(panelHandle, control, &value);
-    return value;
-}
-
 std::vector<int> RingValues(int control) {
-    int count = 0;
-    ui::GetNumListItems(panelHandle, control, &count);
     std::vector<int> values;
-    for (int i = 0; i < count; ++i) {
-        int value = 0;
-        ui::GetValueFromIndex(panelHandle, control, i, &value);
-        values.push_back(value);
-    }
+    for (const auto& item : RingItems(control)) values.push_back(item.first);
     return values;
 }
 
@@ -88,7 +52,7 @@ Lines RawReceived(const std::string& path) {
 
 class OpenCloseGpibTest : public testing::Test {
   protected:
-    void SetUp() override { Panel(3); }
+    void SetUp() override { ShowFreshPanel(3); }
     void TearDown() override {
         CloseCommunic();
         gpib::CloseInstrDevs("v212");
@@ -96,13 +60,7 @@ class OpenCloseGpibTest : public testing::Test {
     }
 
     void ExpectClosedAfterWarning(const std::string& title, const std::string& text) {
-        ASSERT_EQ(messages_.messages().size(), 1u);
-        EXPECT_EQ(messages_.messages()[0].first, title);
-        EXPECT_EQ(messages_.messages()[0].second, text);
-        EXPECT_EQ(IntOf(COM), 0);
-        EXPECT_EQ(connected, 0);
-        EXPECT_EQ(decadeModel, 0);
-        EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
+        ::ExpectClosedAfterWarning(messages_, title, text);
     }
 
     MessageRecorder messages_;
@@ -156,12 +114,12 @@ TEST_F(OpenCloseGpibTest, ClassesOpenWithoutRemoteCommandAndCloseWithoutSending)
     };
     for (const GpibCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Panel(3);
+        ShowFreshPanel(3);
         simtest::GpibSim sim(c.args);
         OpenGpib(c.address);
         EXPECT_TRUE(messages_.messages().empty());
         EXPECT_EQ(connected, 1);
-        EXPECT_EQ(IntOf(COM), 1);
+        EXPECT_EQ(Int(COM), 1);
         EXPECT_EQ(decadeModel, c.model);
         EXPECT_EQ(gpibAddress, c.address);
         EXPECT_EQ(ui::GetPanelTitle(panelHandle), c.title);
@@ -178,7 +136,7 @@ TEST_F(OpenCloseGpibTest, ClassesOpenWithoutRemoteCommandAndCloseWithoutSending)
         // Nothing is sent: releasing the device hands the decade back to local.
         EXPECT_EQ(sim.Lines(), (c.open + Lines{"<ibloc>", "<ibonl 0>"}));
         EXPECT_EQ(connected, 0);
-        EXPECT_EQ(IntOf(COM), 0);
+        EXPECT_EQ(Int(COM), 0);
         EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
         EXPECT_EQ(gpibDevice, device);  // kept after the close
         EXPECT_EQ(firstReadDone, 0);
@@ -194,7 +152,7 @@ TEST_F(OpenCloseGpibTest, ClassesOpenWithoutRemoteCommandAndCloseWithoutSending)
 TEST_F(OpenCloseGpibTest, NoBoardInBothLanguages) {
     for (const int lang : {3, 1}) {
         SCOPED_TRACE(lang);
-        Panel(lang);
+        ShowFreshPanel(lang);
         messages_.clear();
         // The stand-in library gives no device for a decade it cannot set up.
         simtest::GpibSim sim({"--model", "NOT-A-DECADE"});
@@ -228,47 +186,17 @@ TEST_F(OpenCloseGpibTest, WrongAddressFindsNoDecade) {
     EXPECT_EQ(decadeModel, 2);
 }
 
-TEST_F(OpenCloseGpibTest, KelvinItemGoesWhenAV212FollowsAV330) {
-    {
-        simtest::GpibSim sim({"--model", "V330"});
-        OpenGpib(1);
-        EXPECT_EQ(RingValues(UNIT), (std::vector<int>{0, 1, 2}));
-        ClickCom();
-    }
-    simtest::GpibSim sim({"--model", "V212"});
-    OpenGpib(1);
-    EXPECT_EQ(RingValues(UNIT), (std::vector<int>{0, 1}));
-    EXPECT_EQ(thresholdAvailable, 1);
-}
-
 // Runs only in a child started without the library path (see the test below).
 TEST(OpenCloseWithoutGpibLibrary, DISABLED_OpenShowsTheWarning) {
     ASSERT_FALSE(gpib::LibraryAvailable());
     MessageRecorder messages;
-    Panel(3);
+    ShowFreshPanel(3);
     OpenGpib(3);
-    ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(messages.messages()[0],
-              (MessageRecorder::Message{"Warning", "Could not open GPIB."}));
-    EXPECT_EQ(IntOf(COM), 0);
-    EXPECT_EQ(connected, 0);
-    EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
+    ExpectClosedAfterWarning(messages, "Warning", "Could not open GPIB.");
 }
 
 TEST(OpenCloseWithoutGpibLibrary, OpenShowsTheWarning) {
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("LD_LIBRARY_PATH");
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_also_run_disabled_tests",
-                 "--gtest_filter=OpenCloseWithoutGpibLibrary.DISABLED_OpenShowsTheWarning"});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output.toStdString();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    ExpectPassesWithoutGpibLibrary("OpenCloseWithoutGpibLibrary.DISABLED_OpenShowsTheWarning");
 }
 
 }  // namespace

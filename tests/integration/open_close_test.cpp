@@ -21,18 +21,11 @@
 #include "platform/rs232.h"
 #include "platform/ui.h"
 #include "simulator/engine.h"
-#include "support/panel_fixture.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Lines = std::vector<std::string>;
-using Items = std::vector<std::pair<int, std::string>>;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // The commands with the line end the decade receives them with.
 Lines Framed(const Lines& commands, const std::string& end) {
@@ -41,75 +34,11 @@ Lines Framed(const Lines& commands, const std::string& end) {
     return lines;
 }
 
-Lines operator+(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 const Lines kIdentity = Framed({"*IDN?", "*IDN?"}, "\r\n");
 
-class OpenCloseTest : public testing::Test {
+class OpenCloseTest : public PanelLinkTest {
   protected:
-    void SetUp() override { Panel(3); }
-
-    void TearDown() override {
-        CloseCommunic();
-        rs232::CloseCom(1);
-        sim_.reset();
-        ResetSharedState();
-    }
-
-    // A fresh panel as start-up leaves it: no link, the controls arranged for that, shown.
-    void Panel(int lang) {
-        CloseCommunic();
-        ASSERT_GE(LoadMainPanelForTest(lang), 0);
-        EnableControls();
-        ui::DisplayPanel(panelHandle);
-    }
-
-    void StartDecade(const std::vector<std::string>& args) {
-        sim_.reset();
-        sim_ = std::make_unique<simtest::SimFixture>(args);
-        ASSERT_TRUE(sim_->ok()) << sim_->error();
-    }
-
-    static void ClickCom() {
-        QTest::mouseClick(ui::ControlWidget(panelHandle, COM), Qt::LeftButton);
-    }
-
-    // The operator chooses RS-232, the port and the rate, and switches COM on.
-    static void OpenSerial(int port = 1, int rate = 9600) {
-        ui::SetCtrlVal(panelHandle, RING, 0);
-        ui::SetCtrlVal(panelHandle, SERIAL, port);
-        ui::SetCtrlVal(panelHandle, RATE, rate);
-        ClickCom();
-    }
-
-    Lines Received() const {
-        Lines lines;
-        for (const sim::Record& r : sim_->server().Transcript()) lines.push_back(r.bytes);
-        return lines;
-    }
-
-    static int IntOf(int control) {
-        int value = -1;
-        ui::GetCtrlVal(panelHandle, control, &value);
-        return value;
-    }
-
-    static Items RingItems(int control) {
-        int count = 0;
-        ui::GetNumListItems(panelHandle, control, &count);
-        Items items;
-        for (int i = 0; i < count; ++i) {
-            std::string label;
-            int value = 0;
-            ui::GetLabelFromIndex(panelHandle, control, i, &label);
-            ui::GetValueFromIndex(panelHandle, control, i, &value);
-            items.emplace_back(value, label);
-        }
-        return items;
-    }
+    void SetUp() override { ShowFreshPanel(3); }
 
     static std::vector<int> UnitValues() {
         std::vector<int> values;
@@ -119,18 +48,9 @@ class OpenCloseTest : public testing::Test {
 
     // Everything a failed open leaves behind.
     void ExpectClosedAfterWarning(const std::string& title, const std::string& text) {
-        ASSERT_EQ(messages_.messages().size(), 1u);
-        EXPECT_EQ(messages_.messages()[0].first, title);
-        EXPECT_EQ(messages_.messages()[0].second, text);
-        EXPECT_EQ(IntOf(COM), 0);
-        EXPECT_EQ(connected, 0);
-        EXPECT_EQ(decadeModel, 0);
-        EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
+        ::ExpectClosedAfterWarning(messages_, title, text);
         EXPECT_EQ(firstReadDone, 0);
     }
-
-    std::unique_ptr<simtest::SimFixture> sim_;
-    MessageRecorder messages_;
 };
 
 // One decade per class: what goes out during the open, the panel afterwards, the close.
@@ -259,19 +179,19 @@ std::vector<ClassCase> ClassCases() {
 TEST_F(OpenCloseTest, EveryClassOpensClosesAndReopens) {
     for (const ClassCase& c : ClassCases()) {
         SCOPED_TRACE(c.name);
-        Panel(3);
-        StartDecade(c.args);
+        ShowFreshPanel(3);
+        StartSim(c.args);
 
         OpenSerial();
-        EXPECT_EQ(Received(), c.open);
+        EXPECT_EQ(sim_->Bytes(), c.open);
         EXPECT_TRUE(messages_.messages().empty());
         EXPECT_EQ(connected, 1);
-        EXPECT_EQ(IntOf(COM), 1);
+        EXPECT_EQ(Int(COM), 1);
         EXPECT_EQ(decadeModel, c.model);
         EXPECT_EQ(ui::GetPanelTitle(panelHandle), c.title);
         EXPECT_EQ(RingItems(FUNCTION), c.functions);
         if (c.model != 5) {
-            EXPECT_EQ(IntOf(FUNCTION), c.function);
+            EXPECT_EQ(Int(FUNCTION), c.function);
         }
         EXPECT_EQ(UnitValues(), c.units);
         EXPECT_EQ(thresholdAvailable, c.model == 2 ? 1 : 0);
@@ -280,9 +200,9 @@ TEST_F(OpenCloseTest, EveryClassOpensClosesAndReopens) {
         const Clock::time_point start = Clock::now();
         ClickCom();
         EXPECT_GE(SecondsSince(start), 0.5);
-        EXPECT_EQ(Received(), c.close);
+        EXPECT_EQ(sim_->Bytes(), c.close);
         EXPECT_EQ(connected, 0);
-        EXPECT_EQ(IntOf(COM), 0);
+        EXPECT_EQ(Int(COM), 0);
         EXPECT_EQ(decadeModel, 0);
         EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
         // The list stays as it was until the next open rebuilds it.
@@ -298,7 +218,7 @@ TEST_F(OpenCloseTest, EveryClassOpensClosesAndReopens) {
         sim_->ClearTranscript();
         OpenSerial();
         EXPECT_EQ(connected, 1);
-        EXPECT_EQ(IntOf(COM), 1);
+        EXPECT_EQ(Int(COM), 1);
         EXPECT_EQ(ui::GetPanelTitle(panelHandle), c.title);
         EXPECT_EQ(RingItems(FUNCTION), c.functions);
         EXPECT_TRUE(messages_.messages().empty());
@@ -308,7 +228,7 @@ TEST_F(OpenCloseTest, EveryClassOpensClosesAndReopens) {
 }
 
 TEST_F(OpenCloseTest, FunctionQueryWaitsAfterRemoteCommand) {
-    StartDecade({"--model", "V212"});
+    StartSim({"--model", "V212"});
     OpenSerial();
     const std::vector<sim::Record> records = sim_->server().Transcript();
     ASSERT_GE(records.size(), 4u);
@@ -319,11 +239,11 @@ TEST_F(OpenCloseTest, FunctionQueryWaitsAfterRemoteCommand) {
 
 TEST_F(OpenCloseTest, ProbedFunctionsRefusedAreLeftOutAndThePresentOneIsSelectedAgain) {
     // The decade presents Pt385 (90) ('2'), accepts F5 (user platinum) and FO, refuses FS.
-    StartDecade({"--model", "V212", "--function", "2", "--refuse", "FS"});
+    StartSim({"--model", "V212", "--function", "2", "--refuse", "FS"});
     OpenSerial();
-    EXPECT_EQ(Received(), kIdentity + Framed({":SYST:REM", "V?", "F5", "FS", "FO", "F2", "V?", "A?",
-                                              "R?", "W?"},
-                                             "\r\n"));
+    EXPECT_EQ(sim_->Bytes(), kIdentity + Framed({":SYST:REM", "V?", "F5", "FS", "FO", "F2", "V?",
+                                                 "A?", "R?", "W?"},
+                                                "\r\n"));
     const Items expected = {{1, "Resistance"},
                             {2, "Platinum Pt385 (68)"},
                             {3, "Platinum Pt385 (90)"},
@@ -332,14 +252,14 @@ TEST_F(OpenCloseTest, ProbedFunctionsRefusedAreLeftOutAndThePresentOneIsSelected
                             {7, "Nickel"},
                             {8, "Open"}};
     EXPECT_EQ(RingItems(FUNCTION), expected);
-    EXPECT_EQ(IntOf(FUNCTION), 3);
+    EXPECT_EQ(Int(FUNCTION), 3);
     EXPECT_EQ(sim_->server().WithEngine([](sim::Engine& engine) { return engine.Function(); }),
               '2');
     EXPECT_TRUE(messages_.messages().empty());  // probing never shows a box
 }
 
 TEST_F(OpenCloseTest, KelvinItemOnlyForTheV330Class) {
-    StartDecade({"--model", "V330"});
+    StartSim({"--model", "V330"});
     OpenSerial();
     ASSERT_EQ(connected, 1);
     const Items withKelvin = {{0, "°C"}, {1, "°F"}, {2, "K"}};
@@ -352,25 +272,25 @@ TEST_F(OpenCloseTest, KelvinItemOnlyForTheV330Class) {
     EXPECT_EQ(RingItems(UNIT), withKelvin);
     ClickCom();
 
-    StartDecade({"--model", "V212"});
+    StartSim({"--model", "V212"});
     OpenSerial();
     ASSERT_EQ(connected, 1);
     EXPECT_EQ(UnitValues(), (std::vector<int>{0, 1}));
     // The V212 opened after another class offers its threshold again.
     EXPECT_EQ(thresholdAvailable, 1);
-    EXPECT_EQ(Received().back(), "W?\r\n");
-    EXPECT_TRUE(ui::ControlWidget(panelHandle, THRESHOLD)->isVisible());
+    EXPECT_EQ(sim_->Bytes().back(), "W?\r\n");
+    EXPECT_TRUE(W(THRESHOLD)->isVisible());
 }
 
 TEST_F(OpenCloseTest, NewerFirmwareIsDecidedByEachOpen) {
-    StartDecade({"--model", "V330A", "--user-presets", "A", "--firmware", "1.030"});
+    StartSim({"--model", "V330A", "--user-presets", "A", "--firmware", "1.030"});
     OpenSerial();
     EXPECT_EQ(newFirmware, 1);
     ClickCom();
-    StartDecade({"--model", "V330A", "--user-presets", "A", "--firmware", "1.020"});
+    StartSim({"--model", "V330A", "--user-presets", "A", "--firmware", "1.020"});
     OpenSerial();
     EXPECT_EQ(newFirmware, 0);
-    const Lines received = Received();
+    const Lines received = sim_->Bytes();
     EXPECT_NE(std::find(received.begin(), received.end(), "UFUN:CURV:PRES1:NAME?\n"),
               received.end());
 }
@@ -378,8 +298,8 @@ TEST_F(OpenCloseTest, NewerFirmwareIsDecidedByEachOpen) {
 TEST_F(OpenCloseTest, PresentPresetIsAskedForAndSelectedAgain) {
     // A V330A whose second user function is active; newer firmware selects each preset while
     // the names are read, so the open must select the second one again at the end.
-    StartDecade({"--model", "V330A", "--firmware", "1.030", "--user-presets", "A,B", "--user-units",
-                 "^,{C", "--function", "7"});
+    StartSim({"--model", "V330A", "--firmware", "1.030", "--user-presets", "A,B", "--user-units",
+              "^,{C", "--function", "7"});
     sim_->server().WithEngine([](sim::Engine& engine) { return engine.Handle("UFUN:CURV:SEL 2"); });
     sim_->ClearTranscript();
     OpenSerial();
@@ -390,14 +310,14 @@ TEST_F(OpenCloseTest, PresentPresetIsAskedForAndSelectedAgain) {
                 "UFUN:CURV:SEL 2", "V?", "UFUN:CURV:SEL?", "A?", "UFUN:CURV:PRES:UNIT?", "R?",
                 "OUTP?", "OUTP:SHOR?"},
                "\n");
-    EXPECT_EQ(Received(), expected);
-    EXPECT_EQ(IntOf(FUNCTION), 1001);
+    EXPECT_EQ(sim_->Bytes(), expected);
+    EXPECT_EQ(Int(FUNCTION), 1001);
 }
 
 // A count that holds no number lists no presets; a count above 1000 lists 1000, so the
 // codes 2000 + i never run into the next range.
 TEST_F(OpenCloseTest, PresetCountsWithoutNumberOrTooLarge) {
-    StartDecade(
+    StartSim(
         {"--model", "V090", "--timing-presets", "P", "--garbage", "--fault-commands", "TIM:PCO?"});
     OpenSerial();
     ASSERT_EQ(connected, 1);
@@ -406,13 +326,13 @@ TEST_F(OpenCloseTest, PresetCountsWithoutNumberOrTooLarge) {
 
     std::string names = "T0";
     for (int i = 1; i < 1003; ++i) names += ",T" + std::to_string(i);
-    StartDecade({"--model", "V090", "--timing-presets", names});
+    StartSim({"--model", "V090", "--timing-presets", names});
     OpenSerial();
     ASSERT_EQ(connected, 1);
     const Items items = RingItems(FUNCTION);
     ASSERT_EQ(items.size(), 1001u);
     EXPECT_EQ(items.back(), (std::pair<int, std::string>{2999, "Timing \"T999\"\r"}));
-    const Lines received = Received();
+    const Lines received = sim_->Bytes();
     EXPECT_EQ(std::count(received.begin(), received.end(), "TIM:PRES1000:NAME?\r\n"), 1);
     EXPECT_EQ(std::count(received.begin(), received.end(), "TIM:PRES1001:NAME?\r\n"), 0);
 }
@@ -420,43 +340,43 @@ TEST_F(OpenCloseTest, PresetCountsWithoutNumberOrTooLarge) {
 // A reply to "V?" too short to hold the function character selects the basic function.
 TEST_F(OpenCloseTest, ShortFunctionReplyGivesTheBasicFunction) {
     // "V?" answered only after its time-out: the reply read at open is empty.
-    StartDecade({"--model", "V212", "--function", "4", "--silent-to", "V?"});
+    StartSim({"--model", "V212", "--function", "4", "--silent-to", "V?"});
     OpenSerial();
     ASSERT_EQ(connected, 1);
-    const Lines received = Received();
+    const Lines received = sim_->Bytes();
     ASSERT_GE(received.size(), 8u);
     EXPECT_EQ(received[7], "F0\r\n");  // after V?, F5, FS, FO
 }
 
 TEST_F(OpenCloseTest, PortThatDoesNotExist) {
     ASSERT_FALSE(std::filesystem::exists("/dev/ttyS199"));
-    StartDecade({"--model", "V212"});  // links com1 only; the folder has no com200
+    StartSim({"--model", "V212"});  // links com1 only; the folder has no com200
     const Clock::time_point start = Clock::now();
     OpenSerial(200);
     EXPECT_GE(SecondsSince(start), 0.5);  // the close still waits before the port closes
     ExpectClosedAfterWarning("Warning", "Could not open serial port.");
-    EXPECT_TRUE(Received().empty());
+    EXPECT_TRUE(sim_->Bytes().empty());
 
     // The operator picks the right port and the open works.
     messages_.clear();
     OpenSerial(1);
     EXPECT_EQ(connected, 1);
-    EXPECT_EQ(IntOf(COM), 1);
+    EXPECT_EQ(Int(COM), 1);
     EXPECT_TRUE(messages_.messages().empty());
 }
 
 TEST_F(OpenCloseTest, PortThatDoesNotExistInCzech) {
-    Panel(1);
-    StartDecade({"--model", "V212"});
+    ShowFreshPanel(1);
+    StartSim({"--model", "V212"});
     OpenSerial(200);
     ExpectClosedAfterWarning("Upozornění", "Nenalezen sériový port.");
 }
 
 TEST_F(OpenCloseTest, SilentDecade) {
-    StartDecade({"--model", "V212", "--silent"});
+    StartSim({"--model", "V212", "--silent"});
     OpenSerial();
     ExpectClosedAfterWarning("Warning", "Decade box not found!");
-    EXPECT_EQ(Received(), kIdentity + Framed({":SYST:LOC"}, "\r\n"));
+    EXPECT_EQ(sim_->Bytes(), kIdentity + Framed({":SYST:LOC"}, "\r\n"));
     EXPECT_EQ(serialNumber, 0);
     EXPECT_EQ(firmwareVersion, 0.0f);
 }
@@ -464,9 +384,9 @@ TEST_F(OpenCloseTest, SilentDecade) {
 TEST_F(OpenCloseTest, UnknownIdentityInBothLanguages) {
     for (const int lang : {3, 1}) {
         SCOPED_TRACE(lang);
-        Panel(lang);
+        ShowFreshPanel(lang);
         messages_.clear();
-        StartDecade({"--idn", "ACME,X100,55,2.0"});
+        StartSim({"--idn", "ACME,X100,55,2.0"});
         OpenSerial();
         if (lang == 3) {
             ExpectClosedAfterWarning("Warning", "Decade box not found!");
@@ -474,11 +394,11 @@ TEST_F(OpenCloseTest, UnknownIdentityInBothLanguages) {
             ExpectClosedAfterWarning("Upozornění", "Dekáda nenalezena.");
         }
         // The unknown device is handed back to local, framed as for no model.
-        EXPECT_EQ(Received(), kIdentity + Framed({":SYST:LOC"}, "\r\n"));
+        EXPECT_EQ(sim_->Bytes(), kIdentity + Framed({":SYST:LOC"}, "\r\n"));
     }
     // A known decade on the same port opens afterwards.
     messages_.clear();
-    StartDecade({"--model", "V211"});
+    StartSim({"--model", "V211"});
     OpenSerial();
     EXPECT_EQ(connected, 1);
     EXPECT_EQ(decadeModel, 6);
@@ -487,11 +407,11 @@ TEST_F(OpenCloseTest, UnknownIdentityInBothLanguages) {
 TEST_F(OpenCloseTest, LinkDroppedDuringTheFirstRefresh) {
     for (const int lang : {3, 1}) {
         SCOPED_TRACE(lang);
-        Panel(lang);
+        ShowFreshPanel(lang);
         messages_.clear();
         // Seven exchanges answered (two identities, V?, the three probes and the
         // reselection), then the decade hangs up: the refresh gets nothing back.
-        StartDecade({"--model", "V212", "--drop-after", "7"});
+        StartSim({"--model", "V212", "--drop-after", "7"});
         OpenSerial();
         if (lang == 3) {
             ExpectClosedAfterWarning("Warning", "Communication failed.");
@@ -499,52 +419,52 @@ TEST_F(OpenCloseTest, LinkDroppedDuringTheFirstRefresh) {
             ExpectClosedAfterWarning("Upozornění", "Komunikace selhala.");
         }
         EXPECT_TRUE(sim_->server().Dropped());
-        EXPECT_EQ(Received(), kIdentity +
-                                  Framed({":SYST:REM", "V?", "F5", "FS", "FO", "F0"}, "\r\n") +
-                                  Lines{"<drop>"});
+        EXPECT_EQ(sim_->Bytes(), kIdentity +
+                                     Framed({":SYST:REM", "V?", "F5", "FS", "FO", "F0"}, "\r\n") +
+                                     Lines{"<drop>"});
         EXPECT_FALSE(rs232::IsOpen(1));
     }
     messages_.clear();
-    StartDecade({"--model", "V212"});
+    StartSim({"--model", "V212"});
     OpenSerial();
     EXPECT_EQ(connected, 1);
     EXPECT_TRUE(messages_.messages().empty());
 }
 
 TEST_F(OpenCloseTest, RingChangedWhileOpenKeepsTheLink) {
-    StartDecade({"--model", "V212"});
+    StartSim({"--model", "V212"});
     OpenSerial();
     ASSERT_EQ(connected, 1);
     ui::SetCtrlVal(panelHandle, RING, 1);
     ComTypeCB(panelHandle, RING, ui::EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_TRUE(ui::ControlWidget(panelHandle, NUM_ADR)->isVisible());
-    EXPECT_FALSE(ui::ControlWidget(panelHandle, SERIAL)->isVisible());
+    EXPECT_TRUE(W(NUM_ADR)->isVisible());
+    EXPECT_FALSE(W(SERIAL)->isVisible());
     sim_->ClearTranscript();
     ClickCom();  // closes the serial link it opened, not a GPIB one
-    EXPECT_EQ(Received(), Framed({":SYST:LOC"}, "\r\n"));
+    EXPECT_EQ(sim_->Bytes(), Framed({":SYST:LOC"}, "\r\n"));
     EXPECT_EQ(connected, 0);
 }
 
 // An open while a link is still open first closes that link on its own port.
 TEST_F(OpenCloseTest, OpenWhileOpenClosesTheOldPortFirst) {
-    StartDecade({"--model", "V212"});
+    StartSim({"--model", "V212"});
     OpenSerial();
     ASSERT_EQ(connected, 1);
     sim_->ClearTranscript();
     ui::SetCtrlVal(panelHandle, SERIAL, 200);
     EXPECT_EQ(OpenCommunic(), 0);
-    EXPECT_EQ(Received(), Framed({":SYST:LOC"}, "\r\n"));
+    EXPECT_EQ(sim_->Bytes(), Framed({":SYST:LOC"}, "\r\n"));
     EXPECT_FALSE(rs232::IsOpen(1));
     ExpectClosedAfterWarning("Warning", "Could not open serial port.");
 }
 
 TEST_F(OpenCloseTest, ExitClosesAnOpenLink) {
-    StartDecade({"--model", "V151"});
+    StartSim({"--model", "V151"});
     OpenSerial();
     ASSERT_EQ(connected, 1);
     sim_->ClearTranscript();
-    QTest::mouseClick(ui::ControlWidget(panelHandle, END), Qt::LeftButton);
-    EXPECT_EQ(Received(), Framed({"L1"}, "\r\n"));
+    QTest::mouseClick(W(END), Qt::LeftButton);
+    EXPECT_EQ(sim_->Bytes(), Framed({"L1"}, "\r\n"));
     EXPECT_EQ(connected, 0);
 }
 

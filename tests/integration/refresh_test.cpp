@@ -27,43 +27,14 @@
 #include "platform/ui.h"
 #include "simulator/config.h"
 #include "simulator/engine.h"
-#include "support/panel_fixture.h"
-#include "support/sim_fixture.h"
+#include "support/link_fixture.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 // The function codes a FUNCTION ring may carry in these tests (a ring ignores a value
 // that none of its items carries).
 constexpr int kCodes[] = {1,    2,    3,    4,    5,    6,    7,    8,    9,   1000,
                           1001, 2000, 2001, 3000, 3001, 3002, 3003, 3004, 3005};
-
-int Int(int control) {
-    int value = -99;
-    ui::GetCtrlVal(panelHandle, control, &value);
-    return value;
-}
-double Double(int control) {
-    double value = NAN;
-    ui::GetCtrlVal(panelHandle, control, &value);
-    return value;
-}
-std::string Text(int control) {
-    std::string value;
-    ui::GetCtrlVal(panelHandle, control, &value);
-    return value;
-}
-int Attr(int control, int attribute) {
-    int value = -99;
-    ui::GetCtrlAttribute(panelHandle, control, attribute, &value);
-    return value;
-}
-std::string Label(int control) {
-    std::string value;
-    ui::GetCtrlAttribute(panelHandle, control, ui::ATTR_LABEL_TEXT, &value);
-    return value;
-}
 
 // The panel as after an open: loaded, FUNCTION filled, the link on COM1 of the given class.
 class RefreshTest : public testing::Test {
@@ -77,32 +48,16 @@ class RefreshTest : public testing::Test {
         rs232::CloseCom(1);
         connected = 0;
     }
-    // Opens COM1 (the fixture's link in the working folder) as the open would leave it.
-    void Connect(int model, int threshold = 0) {
-        connected = 1;
-        linkType = 0;
-        comPort = 1;
-        decadeModel = model;
-        thresholdAvailable = threshold;
-        ASSERT_EQ(rs232::OpenComConfig(1, "", 9600, 0, 8, 1, 512, 512), 0);
-        rs232::SetComTime(1, 1.0);
-    }
 };
-
-std::unique_ptr<simtest::SimFixture> StartDecade(const std::vector<std::string>& args) {
-    auto sim = std::make_unique<simtest::SimFixture>(args);
-    EXPECT_TRUE(sim->ok()) << sim->error();
-    return sim;
-}
 
 TEST_F(RefreshTest, Class1ResistanceInKiloohm) {
     auto sim = StartDecade({"--model", "V210", "--function", "0", "--value", "1234.5"});
-    Connect(1);
+    ConnectCom1(1);
     ASSERT_EQ(RefreshScreen(), 1);
     EXPECT_EQ(sim->Lines(), (Lines{"V?", "A?", "R?"}));
     EXPECT_EQ(Int(FUNCTION), 1);
     EXPECT_EQ(Int(UNIT), 0);
-    EXPECT_NEAR(Double(VALUE), 1.2345, 1e-12);
+    EXPECT_NEAR(Number(VALUE), 1.2345, 1e-12);
     EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), 4);
     EXPECT_EQ(Label(VALUE), "Output [kOhm]");
     EXPECT_EQ(valueExponent, 3);
@@ -116,12 +71,12 @@ TEST_F(RefreshTest, Class2WithThresholdAndSensorCurve) {
         e.state().r0 = 100.01;
         return 0;
     });
-    Connect(2, 1);
+    ConnectCom1(2, 1);
     ASSERT_EQ(RefreshScreen(), 1);
     EXPECT_EQ(sim->Lines(), (Lines{"V?", "A?", "R?", "W?"}));
     EXPECT_EQ(Int(FUNCTION), 2);
     EXPECT_EQ(Int(UNIT), 1);
-    EXPECT_NEAR(Double(VALUE), 77.0, 1e-9);
+    EXPECT_NEAR(Number(VALUE), 77.0, 1e-9);
     EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), 3);
     EXPECT_EQ(Label(VALUE), "Output [°F]");
     EXPECT_EQ(valueExponent, 0);
@@ -131,10 +86,10 @@ TEST_F(RefreshTest, Class2WithThresholdAndSensorCurve) {
 
 TEST_F(RefreshTest, Class2PlainOhmAndNoThresholdQuery) {
     auto sim = StartDecade({"--model", "V212", "--function", "0", "--value", "100"});
-    Connect(2, 0);
+    ConnectCom1(2, 0);
     ASSERT_EQ(RefreshScreen(), 1);
     EXPECT_EQ(sim->Lines(), (Lines{"V?", "A?", "R?"}));
-    EXPECT_DOUBLE_EQ(Double(VALUE), 100.0);
+    EXPECT_DOUBLE_EQ(Number(VALUE), 100.0);
     EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), 2);
     EXPECT_EQ(Label(VALUE), "Output [Ohm]");
     EXPECT_EQ(valueExponent, 0);
@@ -143,7 +98,7 @@ TEST_F(RefreshTest, Class2PlainOhmAndNoThresholdQuery) {
 TEST_F(RefreshTest, Class3ResistanceAfterTimingPresetRestoresOutputRow) {
     auto sim = StartDecade({"--model", "V330", "--timing-presets", "Ramp", "--function", "0",
                             "--value", "2500", "--output", "1", "--unit", "2"});
-    Connect(3);
+    ConnectCom1(3);
     ui::SetCtrlVal(panelHandle, FUNCTION, 2000);
     EnableControls();  // last enabled for the timing preset: run button alone
     ASSERT_EQ(Attr(CMD_SHORT, ui::ATTR_VISIBLE), 0);
@@ -152,7 +107,7 @@ TEST_F(RefreshTest, Class3ResistanceAfterTimingPresetRestoresOutputRow) {
     EXPECT_EQ(sim->Lines(), (Lines{"V?", "A?", "R?", "OUTP?", "OUTP:SHOR?"}));
     EXPECT_EQ(Int(FUNCTION), 1);
     EXPECT_EQ(Int(UNIT), 2);
-    EXPECT_NEAR(Double(VALUE), 2.5, 1e-12);
+    EXPECT_NEAR(Number(VALUE), 2.5, 1e-12);
     EXPECT_EQ(Label(VALUE), "Output [kOhm]");
     EXPECT_EQ(Int(LED_OUTPUT), 1);
     EXPECT_EQ(Int(LED_SHORT), 0);
@@ -166,7 +121,7 @@ TEST_F(RefreshTest, Class3ResistanceAfterTimingPresetRestoresOutputRow) {
 TEST_F(RefreshTest, Class3TimingPresetLeavesRunButtonAlone) {
     auto sim = StartDecade({"--model", "V330", "--timing-presets", "Ramp,Step", "--function", "8"});
     sim->server().WithEngine([](sim::Engine& e) { return e.state().timingSelected = 2; });
-    Connect(3);
+    ConnectCom1(3);
     ui::SetCtrlVal(panelHandle, FUNCTION, 1);
     EnableControls();
     ASSERT_EQ(RefreshScreen(), 1);
@@ -182,11 +137,11 @@ TEST_F(RefreshTest, Class3TimingPresetLeavesRunButtonAlone) {
 TEST_F(RefreshTest, Class4CapacitanceDisplayText) {
     auto sim = StartDecade({"--model", "V150", "--function", "0", "--value", "47e-9", "--ground",
                             "1", "--output", "1"});
-    Connect(4);
+    ConnectCom1(4);
     ASSERT_EQ(RefreshScreen(), 1);
     EXPECT_EQ(sim->Lines(), (Lines{"F?", "CAP:DISP?", "OUTP?", "V?"}));
     EXPECT_EQ(Int(FUNCTION), 1);
-    EXPECT_NEAR(Double(VALUE), 47.0, 1e-9);  // as displayed, not scaled
+    EXPECT_NEAR(Number(VALUE), 47.0, 1e-9);  // as displayed, not scaled
     EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), 3);
     EXPECT_EQ(valueExponent, -9);
     EXPECT_EQ(Label(VALUE), "Output [nF]");
@@ -196,7 +151,7 @@ TEST_F(RefreshTest, Class4CapacitanceDisplayText) {
 
 TEST_F(RefreshTest, Class4TimingPresetSendsNoDisplayQuery) {
     auto sim = StartDecade({"--model", "V150", "--timing-presets", "Ramp", "--function", "8"});
-    Connect(4);
+    ConnectCom1(4);
     ui::SetCtrlVal(panelHandle, VALUE, 3.25);
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_PRECISION, 2);
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_LABEL_TEXT, std::string("Output [uF]"));
@@ -204,7 +159,7 @@ TEST_F(RefreshTest, Class4TimingPresetSendsNoDisplayQuery) {
     ASSERT_EQ(RefreshScreen(), 1);
     EXPECT_EQ(sim->Lines(), (Lines{"F?", "TIM:SEL?", "OUTP?", "V?"}));
     EXPECT_EQ(Int(FUNCTION), 2000);
-    EXPECT_DOUBLE_EQ(Double(VALUE), 3.25);
+    EXPECT_DOUBLE_EQ(Number(VALUE), 3.25);
     EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), 2);
     EXPECT_EQ(Label(VALUE), "Output [uF]");
     EXPECT_EQ(valueExponent, -6);
@@ -241,13 +196,13 @@ TEST_F(RefreshTest, Class5ChoosesNanoOrMicroAndClampsWhileOff) {
         std::vector<std::string> args{"--model", "V151", "--function", "0"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         auto sim = StartDecade(args);
-        Connect(5);
+        ConnectCom1(5);
         ui::SetCtrlVal(panelHandle, VALUE, c.shownBefore);
         ui::SetCtrlVal(panelHandle, FUNCTION, 9);
         valueExponent = c.exponentBefore;
         ASSERT_EQ(RefreshScreen(), 1);
         EXPECT_EQ(sim->Lines(), (Lines{"A?", "V?"}));
-        EXPECT_NEAR(Double(VALUE), c.shown, 1e-9);
+        EXPECT_NEAR(Number(VALUE), c.shown, 1e-9);
         EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), c.precision);
         EXPECT_EQ(valueExponent, c.exponent);
         EXPECT_EQ(Int(LED_OUTPUT), c.led);
@@ -264,13 +219,13 @@ TEST_F(RefreshTest, Class6SensorScaleAndStandard) {
         e.state().standard = 1;
         return 0;
     });
-    Connect(6);
+    ConnectCom1(6);
     ASSERT_EQ(RefreshScreen(), 1);
     EXPECT_EQ(sim->Lines(), (Lines{"V?", "A?"}));
     EXPECT_EQ(Int(FUNCTION), 3003);
     EXPECT_EQ(Int(RING_SCALE), 1);
     EXPECT_EQ(Int(RING_STANDARD), 1);
-    EXPECT_NEAR(Double(VALUE), 25.0, 1e-9);
+    EXPECT_NEAR(Number(VALUE), 25.0, 1e-9);
     EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), 3);
     EXPECT_EQ(Label(VALUE), "Output [°C]");
 }
@@ -279,11 +234,11 @@ TEST_F(RefreshTest, Class7ResistanceShortedAndTimingPreset) {
     {
         auto sim = StartDecade({"--model", "V090", "--function", "0", "--value", "12500", "--short",
                                 "1", "--ground", "1"});
-        Connect(7);
+        ConnectCom1(7);
         ASSERT_EQ(RefreshScreen(), 1);
         EXPECT_EQ(sim->Lines(), (Lines{"F?", "RES:DISP?", "OUTP?", "OUTP:SHOR?", "OUTP:GRO?"}));
         EXPECT_EQ(Int(FUNCTION), 1);
-        EXPECT_NEAR(Double(VALUE), 12.5, 1e-12);
+        EXPECT_NEAR(Number(VALUE), 12.5, 1e-12);
         EXPECT_EQ(valueExponent, 3);
         EXPECT_EQ(Label(VALUE), "Output [kOhm]");
         EXPECT_EQ(Int(LED_SHORT), 1);
@@ -295,7 +250,7 @@ TEST_F(RefreshTest, Class7ResistanceShortedAndTimingPreset) {
     }
     {
         auto sim = StartDecade({"--model", "V090", "--timing-presets", "Ramp", "--function", "1"});
-        Connect(7);
+        ConnectCom1(7);
         ASSERT_EQ(RefreshScreen(), 1);
         EXPECT_EQ(sim->Lines(), (Lines{"F?", "TIM:SEL?", "OUTP?", "OUTP:SHOR?", "OUTP:GRO?"}));
         EXPECT_EQ(Int(FUNCTION), 2000);
@@ -310,9 +265,9 @@ TEST_F(RefreshTest, Class7OhmWithoutPrefixShowsOhmsInCzech) {
     LoadMainPanelForTest(1);
     for (int code : kCodes) ui::InsertListItem(panelHandle, FUNCTION, -1, "f", code);
     auto sim = StartDecade({"--model", "V090", "--function", "0", "--value", "100"});
-    Connect(7);
+    ConnectCom1(7);
     ASSERT_EQ(RefreshScreen(), 1);
-    EXPECT_NEAR(Double(VALUE), 100.0, 1e-12);
+    EXPECT_NEAR(Number(VALUE), 100.0, 1e-12);
     EXPECT_EQ(valueExponent, 0);
     EXPECT_EQ(Label(VALUE), "Výstup [Ohm]");
     EXPECT_EQ(Attr(VALUE, ui::ATTR_DIMMED), 0);
@@ -327,7 +282,7 @@ TEST_F(RefreshTest, NoLinkSendsNothingAndChangesNothing) {
     valueExponent = 3;
     EXPECT_EQ(RefreshScreen(), 0);
     EXPECT_TRUE(sim->Lines().empty());
-    EXPECT_DOUBLE_EQ(Double(VALUE), 7.5);
+    EXPECT_DOUBLE_EQ(Number(VALUE), 7.5);
     EXPECT_EQ(valueExponent, 3);
     EXPECT_EQ(Label(VALUE), "Output");
 }
@@ -349,23 +304,13 @@ class ScriptedDecade {
         folder_ = pattern;
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(folder_);
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
-        const char* name = ::ptsname(master_);
-        if (name == nullptr) return;
-        slave_ = ::open(name, O_RDWR | O_NOCTTY);
-        termios raw{};
-        if (slave_ < 0 || ::tcgetattr(slave_, &raw) != 0) return;
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slave_, TCSANOW, &raw);
-        std::filesystem::create_symlink(name, folder_ + "/com1");
-        thread_ = std::thread([this] { Serve(); });
+        pty_ = std::make_unique<LinkedPty>(folder_ + "/com1");
+        if (pty_->ok()) thread_ = std::thread([this] { Serve(); });
     }
     ~ScriptedDecade() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
-        if (slave_ >= 0) ::close(slave_);
-        if (master_ >= 0) ::close(master_);
+        pty_.reset();
         if (!previous_.empty()) std::filesystem::current_path(previous_);
         std::error_code ignored;
         if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
@@ -386,10 +331,10 @@ class ScriptedDecade {
     void Serve() {
         std::string pending;
         while (!stop_) {
-            pollfd in{master_, POLLIN, 0};
+            pollfd in{pty_->master(), POLLIN, 0};
             if (::poll(&in, 1, 20) <= 0 || !(in.revents & POLLIN)) continue;
             char buffer[256];
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            const ssize_t n = ::read(pty_->master(), buffer, sizeof buffer);
             if (n <= 0) continue;
             pending.append(buffer, static_cast<std::size_t>(n));
             for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
@@ -412,16 +357,13 @@ class ScriptedDecade {
                 bytes = *reply + "\r\n";
             }
         }
-        if (!bytes.empty() && ::write(master_, bytes.data(), bytes.size()) < 0) {
-            ADD_FAILURE() << "pty write failed";
-        }
+        if (!pty_->Write(bytes)) ADD_FAILURE() << "pty write failed";
     }
 
     std::unique_ptr<sim::Engine> engine_;
     std::string folder_;
     std::filesystem::path previous_;
-    int master_ = -1;
-    int slave_ = -1;
+    std::unique_ptr<LinkedPty> pty_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
@@ -460,7 +402,7 @@ std::string Garbage50() {
 // What every control must hold after any refresh: no number that is not one, a label
 // that still reads as a label, an exponent that scales to a number.
 void ExpectDefinedPanel() {
-    EXPECT_TRUE(std::isfinite(Double(VALUE))) << Double(VALUE);
+    EXPECT_TRUE(std::isfinite(Number(VALUE))) << Number(VALUE);
     const int precision = Attr(VALUE, ui::ATTR_PRECISION);
     EXPECT_GE(precision, 0);
     EXPECT_LE(precision, 50);
@@ -536,7 +478,7 @@ TEST_F(RefreshTest, ShortAndEmptyRepliesKeepWhatTheControlsShowed) {
             ui::SetCtrlVal(panelHandle, led, c.ledBefore);
         ui::SetCtrlVal(panelHandle, RING_SCALE, 1);
         ui::SetCtrlVal(panelHandle, RING_STANDARD, 1);
-        Connect(c.model, c.model == 2 ? 1 : 0);
+        ConnectCom1(c.model, c.model == 2 ? 1 : 0);
 
         EXPECT_EQ(RefreshScreen(), 1);  // the rest of the sequence was still sent
         rs232::CloseCom(1);
@@ -551,7 +493,7 @@ TEST_F(RefreshTest, ShortAndEmptyRepliesKeepWhatTheControlsShowed) {
                     EXPECT_EQ(Int(UNIT), 1);
                     break;
                 case 'V':
-                    EXPECT_DOUBLE_EQ(Double(VALUE), 7.5);
+                    EXPECT_DOUBLE_EQ(Number(VALUE), 7.5);
                     EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), 2);
                     EXPECT_EQ(Label(VALUE), "Output [mOhm]");
                     EXPECT_EQ(valueExponent, -3);
@@ -593,7 +535,7 @@ TEST_F(RefreshTest, BadRepliesAtEveryPositionLeaveDefinedControls) {
         {
             ScriptedDecade decade(setup.args);
             ASSERT_TRUE(decade.ok());
-            Connect(setup.model, setup.model == 2 ? 1 : 0);
+            ConnectCom1(setup.model, setup.model == 2 ? 1 : 0);
             ASSERT_EQ(RefreshScreen(), 1);
             seen = decade.Received();
             rs232::CloseCom(1);
@@ -619,7 +561,7 @@ TEST_F(RefreshTest, BadRepliesAtEveryPositionLeaveDefinedControls) {
                     own.substr(0, own.size() / 2) + '\0' + own.substr(own.size() / 2) + "\r\n",
                     std::string(1, '\0') + own + "\r\n"};
                 decade.SetReply(static_cast<int>(position), replies[kind]);
-                Connect(setup.model, setup.model == 2 ? 1 : 0);
+                ConnectCom1(setup.model, setup.model == 2 ? 1 : 0);
                 EXPECT_EQ(RefreshScreen(), 1);
                 ExpectDefinedPanel();
                 rs232::CloseCom(1);

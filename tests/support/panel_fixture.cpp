@@ -1,9 +1,27 @@
 #include "support/panel_fixture.h"
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <cmath>
+
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "link/open_close.h"
+#include "panel_state/enable_controls.h"
 #include "platform/ui.h"
+
+Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 int LoadMainPanelForTest(int lang) {
     static bool registered = false;
@@ -24,6 +42,101 @@ int LoadMainPanelForTest(int lang) {
     return panelHandle;
 }
 
+void ShowFreshPanel(int lang) {
+    CloseCommunic();
+    ASSERT_GE(LoadMainPanelForTest(lang), 0);
+    EnableControls();
+    ui::DisplayPanel(panelHandle);
+    QApplication::setActiveWindow(ui::PanelWindow(panelHandle));
+}
+
+int Int(int control) {
+    int value = -99;
+    ui::GetCtrlVal(panelHandle, control, &value);
+    return value;
+}
+
+double Number(int control) {
+    double value = NAN;
+    ui::GetCtrlVal(panelHandle, control, &value);
+    return value;
+}
+
+std::string Text(int control) {
+    std::string value;
+    ui::GetCtrlVal(panelHandle, control, &value);
+    return value;
+}
+
+std::string Label(int control) {
+    std::string value;
+    ui::GetCtrlAttribute(panelHandle, control, ui::ATTR_LABEL_TEXT, &value);
+    return value;
+}
+
+int Attr(int control, int attribute) {
+    int value = -99;
+    ui::GetCtrlAttribute(panelHandle, control, attribute, &value);
+    return value;
+}
+
+Items RingItems(int control) {
+    int count = 0;
+    ui::GetNumListItems(panelHandle, control, &count);
+    Items items;
+    for (int i = 0; i < count; ++i) {
+        std::string label;
+        int value = 0;
+        ui::GetLabelFromIndex(panelHandle, control, i, &label);
+        ui::GetValueFromIndex(panelHandle, control, i, &value);
+        items.emplace_back(value, label);
+    }
+    return items;
+}
+
+QWidget* W(int control) {
+    return ui::ControlWidget(panelHandle, control);
+}
+
+void Type(int control, const std::string& text) {
+    QWidget* field = W(control);
+    auto* edit = qobject_cast<QLineEdit*>(field);
+    if (edit == nullptr) edit = field->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(field->isEnabled()) << "field " << control << " is dimmed";
+    edit->selectAll();
+    QTest::keyClicks(field, QString::fromStdString(text));
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+void Choose(int control, int value) {
+    auto* ring = qobject_cast<QComboBox*>(W(control));
+    ASSERT_NE(ring, nullptr);
+    ASSERT_TRUE(ring->isEnabled()) << "ring " << control << " is dimmed";
+    int index = -1;
+    ui::GetIndexFromValue(panelHandle, control, &index, value);
+    ASSERT_GE(index, 0) << "no item " << value << " in ring " << control;
+    ASSERT_GE(ring->count(), 2);
+    ring->setCurrentIndex(index > 0 ? index - 1 : 1);
+    QTest::keyClick(ring, index > 0 ? Qt::Key_Down : Qt::Key_Up);
+}
+
+void Press(int control) {
+    ASSERT_TRUE(W(control)->isVisible()) << "button " << control << " is hidden";
+    QTest::mouseClick(W(control), Qt::LeftButton);
+}
+
+void ClickCom() {
+    QTest::mouseClick(W(COM), Qt::LeftButton);
+}
+
+void OpenSerial(int port, int rate) {
+    ui::SetCtrlVal(panelHandle, RING, 0);
+    ui::SetCtrlVal(panelHandle, SERIAL, port);
+    ui::SetCtrlVal(panelHandle, RATE, rate);
+    ClickCom();
+}
+
 MessageRecorder::MessageRecorder() {
     ui::SetMessagePopupHandler([this](const std::string& title, const std::string& text) {
         messages_.emplace_back(title, text);
@@ -32,4 +145,20 @@ MessageRecorder::MessageRecorder() {
 
 MessageRecorder::~MessageRecorder() {
     ui::SetMessagePopupHandler({});
+}
+
+std::string MessageRecorder::Texts() const {
+    std::string all;
+    for (const Message& m : messages_) all += m.second + ";";
+    return all;
+}
+
+void ExpectClosedAfterWarning(const MessageRecorder& boxes, const std::string& title,
+                              const std::string& text) {
+    ASSERT_EQ(boxes.messages().size(), 1u) << boxes.Texts();
+    EXPECT_EQ(boxes.messages()[0], (MessageRecorder::Message{title, text}));
+    EXPECT_EQ(Int(COM), 0);
+    EXPECT_EQ(connected, 0);
+    EXPECT_EQ(decadeModel, 0);
+    EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
 }

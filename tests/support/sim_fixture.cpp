@@ -77,6 +77,12 @@ std::string SimFixture::linkPath() const {
     return folder_ + "/com" + std::to_string(comPort_);
 }
 
+std::vector<std::string> SimFixture::Bytes() const {
+    std::vector<std::string> bytes;
+    for (const sim::Record& r : server_->Transcript()) bytes.push_back(r.bytes);
+    return bytes;
+}
+
 PlainClient::PlainClient(const std::string& path) {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) return;

@@ -33,6 +33,8 @@ class SimFixture {
     std::string linkPath() const;
 
     std::vector<std::string> Lines() const { return server_->Lines(); }
+    // The lines received exactly as they came, line ends included.
+    std::vector<std::string> Bytes() const;
     void ClearTranscript() { server_->ClearTranscript(); }
 
   private:

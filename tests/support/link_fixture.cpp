@@ -1,0 +1,116 @@
+#include "support/link_fixture.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include "app/shared_state.h"
+#include "link/communic.h"
+#include "link/open_close.h"
+#include "platform/rs232.h"
+#include "simulator/transcript.h"
+
+void ConnectCom1(int model, int threshold) {
+    ASSERT_EQ(rs232::OpenComConfig(1, "", 9600, 0, 8, 1, 512, 512), 0);
+    rs232::SetXMode(1, 0);
+    rs232::SetCTSMode(1, 0);
+    rs232::ComSetEscape(1, 5);
+    rs232::ComSetEscape(1, 4);
+    rs232::SetComTime(1, 1.0);
+    connected = 1;
+    linkType = 0;
+    comPort = 1;
+    decadeModel = model;
+    thresholdAvailable = threshold;
+}
+
+std::unique_ptr<simtest::SimFixture> StartDecade(const std::vector<std::string>& args) {
+    auto sim = std::make_unique<simtest::SimFixture>(args);
+    EXPECT_TRUE(sim->ok()) << sim->error();
+    return sim;
+}
+
+void SimLinkTest::TearDown() {
+    rs232::CloseCom(1);
+    sim_.reset();
+    ResetSharedState();
+}
+
+void SimLinkTest::StartSim(const std::vector<std::string>& args) {
+    rs232::CloseCom(1);
+    sim_.reset();
+    sim_ = StartDecade(args);
+}
+
+void SimLinkTest::Open(const std::vector<std::string>& args, int model, int threshold) {
+    StartSim(args);
+    ASSERT_TRUE(sim_->ok());
+    ConnectCom1(model, threshold);
+}
+
+Lines SimLinkTest::Received(bool withLineEnds) {
+    std::string reply;
+    Communic(0, "*IDN?", reply);
+    Lines lines = withLineEnds ? sim_->Bytes() : sim_->Lines();
+    sim_->ClearTranscript();
+    EXPECT_FALSE(lines.empty());
+    if (!lines.empty()) {
+        EXPECT_EQ(sim::Transcript::StripLineEnd(lines.back()), "*IDN?");
+        lines.pop_back();
+    }
+    return lines;
+}
+
+void PanelLinkTest::TearDown() {
+    CloseCommunic();
+    SimLinkTest::TearDown();
+}
+
+LinkedPty::LinkedPty(const std::string& linkPath) : linkPath_(linkPath) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+    const char* slavePath = ::ptsname(master_);
+    if (slavePath == nullptr) return;
+    slave_ = ::open(slavePath, O_RDWR | O_NOCTTY);
+    termios raw{};
+    if (slave_ < 0 || ::tcgetattr(slave_, &raw) != 0) return;
+    ::cfmakeraw(&raw);
+    if (::tcsetattr(slave_, TCSANOW, &raw) != 0) return;
+    ok_ = ::symlink(slavePath, linkPath.c_str()) == 0;
+}
+
+LinkedPty::~LinkedPty() {
+    if (ok_) ::unlink(linkPath_.c_str());
+    if (slave_ >= 0) ::close(slave_);
+    if (master_ >= 0) ::close(master_);
+}
+
+bool LinkedPty::Write(const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void ExpectPassesWithoutGpibLibrary(const std::string& filter) {
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("LD_LIBRARY_PATH");
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {"--gtest_also_run_disabled_tests", QString::fromStdString("--gtest_filter=" + filter)});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const std::string output = QString::fromLocal8Bit(child.readAll()).toStdString();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output;
+    EXPECT_EQ(child.exitCode(), 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
