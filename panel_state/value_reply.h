@@ -38,9 +38,9 @@ std::optional<ShownValue> ParseENotation(std::string_view reply);
 std::optional<int> PrefixExponent(char c);
 
 // A display text ("47.000 nF", "12.500 kOhm"): the digits after the point up to the first
-// prefix letter anywhere in the text (also one inside a unit word), that letter's
-// exponent (0 when there is none), and the number as written, not scaled. Empty when
-// the text holds no finite number.
+// prefix letter in the text before the unit word "Ohm" (whose m is no milli), that
+// letter's exponent (0 when there is none), and the number as written, not scaled. Empty
+// when the text holds no finite number.
 std::optional<ShownValue> ParseDisplayText(std::string_view reply);
 
 // A class 5 "A?" reply in farads. Below 5e-11 the output is off and the value last shown
