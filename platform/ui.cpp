@@ -299,8 +299,8 @@ bool XServerReachable(std::string* why) {
     return ok;
 }
 
-bool PlatformUsable(const QString& spec, std::string* why) {
-    const QString name = spec.section(QLatin1Char(':'), 0, 0).trimmed();
+bool PlatformUsable(const QString& platform, std::string* why) {
+    const QString name = platform.section(QLatin1Char(':'), 0, 0).trimmed();
     if (name.isEmpty()) return false;
     if (!PluginInstalled(name)) {
         *why = "the platform plugin \"" + S(name) + "\" is not installed";

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "simulator/config.h"
+
 namespace sim {
 
 Transcript::Transcript(const std::string& filePath)
@@ -91,46 +93,7 @@ std::string Transcript::Escape(std::string_view bytes) {
 }
 
 std::optional<std::string> Transcript::Unescape(std::string_view text) {
-    auto hexValue = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (++i >= text.size()) return std::nullopt;
-        switch (text[i]) {
-            case '\\':
-                out += '\\';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'x': {
-                if (i + 2 >= text.size()) return std::nullopt;
-                const int high = hexValue(text[i + 1]);
-                const int low = hexValue(text[i + 2]);
-                if (high < 0 || low < 0) return std::nullopt;
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                break;
-            }
-            default:
-                return std::nullopt;
-        }
-    }
-    return out;
+    return DecodeEscapes(text);
 }
 
 std::vector<std::string> Transcript::ReadLines(const std::string& filePath) {
