@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -847,11 +848,29 @@ void SetMessagePopupHandler(MessagePopupHandler handler) {
     PopupHandler() = std::move(handler);
 }
 
+namespace {
+
+// A cursor change is a request queued on the X connection; the event loop flushes it, but
+// the wait cursor goes on right before a blocking open that keeps the loop from running.
+// Flushing the connection shows it at once without processing any event.
+void FlushWindowSystem() {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->connection() == nullptr) return;
+    void* xcb = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);  // already loaded by Qt
+    if (xcb == nullptr) return;
+    using FlushFn = int (*)(xcb_connection_t*);
+    if (auto flush = reinterpret_cast<FlushFn>(dlsym(xcb, "xcb_flush"))) flush(x11->connection());
+    dlclose(xcb);
+}
+
+}  // namespace
+
 void SetWaitCursor(int on) {
     if (QApplication::instance() == nullptr || (on != 0) == waitCursorOn) return;
     waitCursorOn = on != 0;
     if (waitCursorOn) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        FlushWindowSystem();
     } else {
         QApplication::restoreOverrideCursor();
     }
