@@ -97,58 +97,46 @@ class FaultsOpenTest : public PanelLinkTest {
     }
 };
 
-// A fault that makes the open fail: the warning, and how long the open may take (the
-// failing exchanges, each up to the 1 s time-out, plus the 0.5 s before the port closes).
+// A fault that makes the open fail: the warning, and what the decade received. Each open
+// takes the failing exchange, up to the 1 s time-out, plus the 0.5 s before the port closes.
 struct FailingOpen {
     const char* name;
-    std::vector<std::string> args;
     const char* warning;
-    double atLeast;
-    double atMost;
     Lines received;  // without line ends
+    const char* args;
 };
 
 TEST_F(FaultsOpenTest, FaultsThatEndTheOpenWithAWarning) {
+    const char* const notFound = "Decade box not found!";
+    const char* const failed = "Communication failed.";
+    const Lines idnThenLocal = {"*IDN?", "*IDN?", ":SYST:LOC"};
+    const Lines idnDrop = {"*IDN?", "*IDN?", "<drop>"};
+    const Lines functionDrop = {"*IDN?", "*IDN?", ":SYST:REM", "V?", "<drop>"};
+    const Lines presetDrop = {"*IDN?", "*IDN?", ":SYST:REM", "V?", "UFUN:CURV:PCO?",
+                              "UFUN:CURV:PRES1:NAME?", "<drop>"};
+    // clang-format off
     const std::vector<FailingOpen> cases = {
+        // what the decade does
+        //  warning, received, decade-sim options
         {"junk instead of every reply",
-         {"--model", "V212", "--garbage"},
-         "Decade box not found!",
-         0.5,
-         1.2,
-         {"*IDN?", "*IDN?", ":SYST:LOC"}},
+            notFound, idnThenLocal, "--model V212 --garbage"},
         {"refuses every command, the identity query too",
-         {"--model", "V212", "--refuse", "*"},
-         "Decade box not found!",
-         0.5,
-         1.2,
-         {"*IDN?", "*IDN?", ":SYST:LOC"}},
+            notFound, idnThenLocal, "--model V212 --refuse *"},
         {"hangs up at the second identity query",
-         {"--model", "V212", "--drop-after", "1"},
-         "Decade box not found!",
-         0.5,
-         1.2,
-         {"*IDN?", "*IDN?", "<drop>"}},
+            notFound, idnDrop,      "--model V212 --drop-after 1"},
         {"hangs up when asked for its function",
-         {"--model", "V212", "--drop-after", "3"},
-         "Communication failed.",
-         0.5,
-         1.2,
-         {"*IDN?", "*IDN?", ":SYST:REM", "V?", "<drop>"}},
+            failed,   functionDrop, "--model V212 --drop-after 3"},
         {"hangs up while the preset names are read",
-         {"--model", "V330A", "--user-presets", "A,B", "--drop-after", "5"},
-         "Communication failed.",
-         0.5,
-         1.2,
-         {"*IDN?", "*IDN?", ":SYST:REM", "V?", "UFUN:CURV:PCO?", "UFUN:CURV:PRES1:NAME?",
-          "<drop>"}},
+            failed,   presetDrop,   "--model V330A --user-presets A,B --drop-after 5"},
     };
+    // clang-format on
     for (const FailingOpen& c : cases) {
         SCOPED_TRACE(c.name);
         Panel();
-        StartSim(c.args);
+        StartSim(Args(c.args));
         const double took = TimedOpen();
-        EXPECT_GE(took, c.atLeast);
-        EXPECT_LE(took, c.atMost);
+        EXPECT_GE(took, 0.5);
+        EXPECT_LE(took, 1.2);
         ExpectFailedOpen(c.warning);
         EXPECT_EQ(sim_->Lines(), c.received);
         ExpectHealthyDecadeOpensAfterwards();
@@ -159,95 +147,59 @@ TEST_F(FaultsOpenTest, FaultsThatEndTheOpenWithAWarning) {
 // did arrive. The time bound is the number of unanswered queries times the 1 s time-out.
 struct SurvivedOpen {
     const char* name;
-    std::vector<std::string> args;
     int model;
     double atLeast;
     double atMost;
     Items functions;
     Lines received;  // without line ends; empty: not checked
+    const char* args;
 };
 
 TEST_F(FaultsOpenTest, FaultsTheOpenRidesOut) {
+    // No function character: the refresh keeps the function shown, resistance.
+    const Lines silentToF = {"*IDN?", "*IDN?", ":SYST:REM", "F?", "TIM:PCO?", "RES?",
+                             "RES 100.00E+00", "F?", "RES:DISP?", "OUTP?", "OUTP:SHOR?",
+                             "OUTP:GRO?"};
+    const Lines silentToCounts = {"*IDN?", "*IDN?", ":SYST:REM", "V?", "UFUN:CURV:PCO?",
+                                  "TIM:PCO?", "RES?", "RES 100.00E+00", "V?", "A?", "R?",
+                                  "OUTP?", "OUTP:SHOR?"};
+    const Lines lateV151 = {"*IDN?", "*IDN?", "L0", "A?", "V?"};
+    const Items resistance = {{1, "Resistance"}};
+    const Items capacitance = {{1, "Capacitance"}};
+    const Items oneUnnamed =
+        With(kList3, {{1000, "User function \"A\"\r"}, {1001, "User function "}});
+    // clang-format off
     const std::vector<SurvivedOpen> cases = {
+        // what the decade does
+        //  model, seconds,  FUNCTION items, received, decade-sim options
         {"silent to the function query, at open and in the refresh",
-         {"--model", "V090", "--function", "0", "--silent-to", "F?"},
-         7,
-         2.0,
-         2.8,
-         {{1, "Resistance"}},
-         // No function character: the refresh keeps the function shown, resistance.
-         {"*IDN?", "*IDN?", ":SYST:REM", "F?", "TIM:PCO?", "RES?", "RES 100.00E+00", "F?",
-          "RES:DISP?", "OUTP?", "OUTP:SHOR?", "OUTP:GRO?"}},
+            7, 2.0, 2.8, resistance,  silentToF,        "--model V090 --function 0 --silent-to F?"},
         {"silent to both preset counts: no presets listed",
-         {"--model", "V330A", "--user-presets", "A", "--timing-presets", "T", "--silent-to",
-          "UFUN:CURV:PCO?,TIM:PCO?"},
-         3,
-         2.0,
-         2.8,
-         kList3,
-         {"*IDN?", "*IDN?", ":SYST:REM", "V?", "UFUN:CURV:PCO?", "TIM:PCO?", "RES?",
-          "RES 100.00E+00", "V?", "A?", "R?", "OUTP?", "OUTP:SHOR?"}},
+            3, 2.0, 2.8, kList3,       silentToCounts,   "--model V330A --user-presets A --timing-presets T"
+                                                         " --silent-to UFUN:CURV:PCO?,TIM:PCO?"},
         {"silent to one preset name: its item is the bare prefix",
-         {"--model", "V330A", "--user-presets", "A,B", "--silent-to", "UFUN:CURV:PRES2:NAME?"},
-         3,
-         1.0,
-         1.8,
-         With(kList3, {{1000, "User function \"A\"\r"}, {1001, "User function "}}),
-         {}},
+            3, 1.0, 1.8, oneUnnamed,   {},               "--model V330A --user-presets A,B"
+                                                         " --silent-to UFUN:CURV:PRES2:NAME?"},
         {"silent to the value query of the first refresh",
-         {"--model", "V212", "--silent-to", "A?"},
-         2,
-         1.0,
-         1.8,
-         kFullList12,
-         kHealthyV212Open},
+            2, 1.0, 1.8, kFullList12,  kHealthyV212Open, "--model V212 --silent-to A?"},
         {"junk after the identity: no probe accepted",
-         {"--model", "V212", "--garbage", "--fault-commands", "V?,F*,A?,R?,W?"},
-         2,
-         0.0,
-         0.8,
-         kPlainList12,
-         {}},
+            2, 0.0, 0.8, kPlainList12, {},               "--model V212 --garbage --fault-commands V?,F*,A?,R?,W?"},
         {"replies over 50 bytes: each cut, its rest never read as the next reply",
-         {"--model", "V212", "--long-replies"},
-         2,
-         0.0,
-         0.8,
-         kFullList12,
-         kHealthyV212Open},
+            2, 0.0, 0.8, kFullList12,  kHealthyV212Open, "--model V212 --long-replies"},
         {"a NUL byte inside every reply: each read up to the NUL",
-         {"--model", "V212", "--nul-bytes"},
-         2,
-         0.0,
-         0.8,
-         kPlainList12,
-         {"*IDN?", "*IDN?", ":SYST:REM", "V?", "F5", "FS", "FO", "F0", "V?", "A?", "R?", "W?"}},
+            2, 0.0, 0.8, kPlainList12, kHealthyV212Open, "--model V212 --nul-bytes"},
         {"identity ended by a lone CR: each read ends at its time-out",
-         {"--model", "V212", "--line-end", "cr", "--fault-commands", "*IDN?"},
-         2,
-         2.0,
-         2.8,
-         kFullList12,
-         kHealthyV212Open},
+            2, 2.0, 2.8, kFullList12,  kHealthyV212Open, "--model V212 --line-end cr --fault-commands *IDN?"},
         {"every reply 0.9 s late, within the time-out",
-         {"--model", "V151", "--delay", "900"},
-         5,
-         3.6,
-         4.6,
-         {{1, "Capacitance"}},
-         {"*IDN?", "*IDN?", "L0", "A?", "V?"}},
+            5, 3.6, 4.6, capacitance, lateV151,         "--model V151 --delay 900"},
         {"refuses everything but its identity",
-         {"--model", "V212", "--refuse", "F*,V?,A*,R*,W*,U*"},
-         2,
-         0.0,
-         0.8,
-         kPlainList12,
-         {}},
+            2, 0.0, 0.8, kPlainList12, {},               "--model V212 --refuse F*,V?,A*,R*,W*,U*"},
     };
+    // clang-format on
     for (const SurvivedOpen& c : cases) {
         SCOPED_TRACE(c.name);
         Panel();
-        StartSim(c.args);
+        StartSim(Args(c.args));
         const double took = TimedOpen();
         EXPECT_GE(took, c.atLeast);
         EXPECT_LE(took, c.atMost);

@@ -8,11 +8,13 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <optional>
 
 #include "app/shared_state.h"
 #include "link/communic.h"
 #include "link/open_close.h"
 #include "platform/rs232.h"
+#include "simulator/config.h"
 #include "simulator/transcript.h"
 
 void ConnectCom1(int model, int threshold) {
@@ -27,6 +29,12 @@ void ConnectCom1(int model, int threshold) {
     comPort = 1;
     decadeModel = model;
     thresholdAvailable = threshold;
+}
+
+std::vector<std::string> Args(std::string_view line) {
+    std::optional<std::vector<std::string>> words = sim::SplitWords(line);
+    EXPECT_TRUE(words.has_value()) << "unbalanced quote in: " << line;
+    return words.value_or(std::vector<std::string>{});
 }
 
 std::unique_ptr<simtest::SimFixture> StartDecade(const std::vector<std::string>& args) {

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/panel_fixture.h"
@@ -14,6 +15,10 @@
 // Opens COM1 (the "com1" link in the working folder) with the open routine's port
 // settings and sets the shared state as an open of a decade of class model leaves it.
 void ConnectCom1(int model, int threshold = 0);
+
+// The options of decade-sim written as one command line, e.g. "--model V212 --refuse FS",
+// split into words; quoting as in the shell.
+std::vector<std::string> Args(std::string_view line);
 
 // Starts a decade with the options and asserts that it runs.
 std::unique_ptr<simtest::SimFixture> StartDecade(const std::vector<std::string>& args);
