@@ -168,7 +168,7 @@ TEST_F(RefreshTest, Class4TimingPresetSendsNoDisplayQuery) {
 TEST_F(RefreshTest, Class5ChoosesNanoOrMicroAndClampsWhileOff) {
     struct Case {
         const char* name;
-        std::vector<std::string> args;
+        const char* options;  // after --model V151 --function 0
         double shownBefore;
         int exponentBefore;
         double shown;
@@ -177,25 +177,18 @@ TEST_F(RefreshTest, Class5ChoosesNanoOrMicroAndClampsWhileOff) {
         int led;
         const char* label;
     };
+    // clang-format off
     const Case cases[] = {
-        {"470 nF",
-         {"--value", "4.7e-07", "--output", "1"},
-         0.0,
-         -9,
-         470.0,
-         1,
-         -9,
-         1,
-         "Output [nF]"},
-        {"2.2 uF", {"--value", "2.2e-06", "--output", "1"}, 0.0, -9, 2.2, 4, -6, 1, "Output [uF]"},
-        {"off keeps 10 nF", {"--value", "2.2e-06"}, 10.0, -9, 10.0, 1, -9, 0, "Output [nF]"},
-        {"off clamps 50 uF", {"--value", "2.2e-06"}, 50.0, -6, 12.2221, 4, -6, 0, "Output [uF]"},
+        // name              options                       before     shown  precision exponent LED label
+        {"470 nF",           "--value 4.7e-07 --output 1",  0.0, -9, 470.0,    1, -9, 1, "Output [nF]"},
+        {"2.2 uF",           "--value 2.2e-06 --output 1",  0.0, -9,   2.2,    4, -6, 1, "Output [uF]"},
+        {"off keeps 10 nF",  "--value 2.2e-06",            10.0, -9,  10.0,    1, -9, 0, "Output [nF]"},
+        {"off clamps 50 uF", "--value 2.2e-06",            50.0, -6,  12.2221, 4, -6, 0, "Output [uF]"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> args{"--model", "V151", "--function", "0"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        auto sim = StartDecade(args);
+        auto sim = StartDecade(Args(std::string("--model V151 --function 0 ") + c.options));
         ConnectCom1(5);
         ui::SetCtrlVal(panelHandle, VALUE, c.shownBefore);
         ui::SetCtrlVal(panelHandle, FUNCTION, 9);
@@ -420,7 +413,7 @@ void ExpectDefinedPanel() {
 TEST_F(RefreshTest, ShortAndEmptyRepliesKeepWhatTheControlsShowed) {
     struct Case {
         const char* name;
-        std::vector<std::string> args;
+        const char* args;   // decade-sim options
         int model;
         int exchange;       // which reply is replaced
         std::string reply;  // bytes sent instead, line end included
@@ -428,42 +421,34 @@ TEST_F(RefreshTest, ShortAndEmptyRepliesKeepWhatTheControlsShowed) {
                             // R RNULA, T THRESHOLD, O/S/G the LEDs, C/D the scale/standard
         int ledBefore;
     };
-    const std::vector<std::string> v212{"--model", "V212", "--function", "0", "--value", "1234.5"};
-    const std::vector<std::string> v330{"--model", "V330", "--function", "0", "--value", "25"};
+    const char* const v212 = "--model V212 --function 0 --value 1234.5";
+    const char* const v330 = "--model V330 --function 0 --value 25";
+    // clang-format off
     const Case cases[] = {
-        {"V? one char", v212, 2, 0, "F\n", "FU", 1},
-        {"V? empty", v212, 2, 0, "\n", "FU", 1},
-        {"V? no unit number", v212, 2, 0, "F0Ux\n", "U", 1},
-        {"A? empty", v212, 2, 1, "\n", "V", 1},
-        {"A? no number", v212, 2, 1, "abc\n", "V", 1},
-        {"A? nan", v212, 2, 1, "nan\n", "V", 1},
-        {"A? beyond double", v212, 2, 1, "1E999\n", "V", 1},
-        {"A? NUL first", v212, 2, 1,
-         std::string("\0"
-                     "1.5E+03\r\n",
-                     10),
-         "V", 1},
-        {"R? empty", v212, 2, 2, "\n", "R", 1},
-        {"R? inf", v212, 2, 2, "inf\n", "R", 1},
-        {"W? no number", v212, 2, 3, "x\n", "T", 1},
-        {"OUTP? no number", v330, 3, 3, "Z\n", "O", 1},
-        {"OUTP:SHOR? empty", v330, 3, 4, "\n", "S", 1},
-        {"class 6 V? short", {"--model", "V211", "--function", "1"}, 6, 0, "F1S\n", "CD", 1},
-        {"class 5 A? no number",
-         {"--model", "V151", "--value", "4.7e-07", "--output", "1"},
-         5,
-         0,
-         "x\n",
-         "VO",
-         0},
-        {"class 5 V? one char", {"--model", "V151"}, 5, 1, "G\n", "G", 1},
-        {"class 4 F? empty", {"--model", "V150", "--value", "47e-9"}, 4, 0, "\n", "FV", 1},
-        {"class 7 display empty", {"--model", "V090", "--value", "12500"}, 7, 1, "\n", "V", 1},
-        {"class 7 OUTP:GRO? empty", {"--model", "V090"}, 7, 4, "\n", "G", 1},
+        {"V? one char",             v212, 2, 0, "F\n",     "FU", 1},
+        {"V? empty",                v212, 2, 0, "\n",      "FU", 1},
+        {"V? no unit number",       v212, 2, 0, "F0Ux\n",  "U",  1},
+        {"A? empty",                v212, 2, 1, "\n",      "V",  1},
+        {"A? no number",            v212, 2, 1, "abc\n",   "V",  1},
+        {"A? nan",                  v212, 2, 1, "nan\n",   "V",  1},
+        {"A? beyond double",        v212, 2, 1, "1E999\n", "V",  1},
+        {"A? NUL first",            v212, 2, 1, std::string("\0" "1.5E+03\r\n", 10), "V", 1},
+        {"R? empty",                v212, 2, 2, "\n",      "R",  1},
+        {"R? inf",                  v212, 2, 2, "inf\n",   "R",  1},
+        {"W? no number",            v212, 2, 3, "x\n",     "T",  1},
+        {"OUTP? no number",         v330, 3, 3, "Z\n",     "O",  1},
+        {"OUTP:SHOR? empty",        v330, 3, 4, "\n",      "S",  1},
+        {"class 6 V? short",        "--model V211 --function 1",                     6, 0, "F1S\n", "CD", 1},
+        {"class 5 A? no number",    "--model V151 --value 4.7e-07 --output 1",       5, 0, "x\n",   "VO", 0},
+        {"class 5 V? one char",     "--model V151",                                  5, 1, "G\n",   "G",  1},
+        {"class 4 F? empty",        "--model V150 --value 47e-9",                    4, 0, "\n",    "FV", 1},
+        {"class 7 display empty",   "--model V090 --value 12500",                    7, 1, "\n",    "V",  1},
+        {"class 7 OUTP:GRO? empty", "--model V090",                                  7, 4, "\n",    "G",  1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedDecade decade(c.args);
+        ScriptedDecade decade(Args(c.args));
         ASSERT_TRUE(decade.ok());
         decade.SetReply(c.exchange, c.reply);
         ui::SetCtrlVal(panelHandle, FUNCTION, 7);
@@ -486,41 +471,24 @@ TEST_F(RefreshTest, ShortAndEmptyRepliesKeepWhatTheControlsShowed) {
         for (const char k : c.kept) {
             SCOPED_TRACE(std::string("kept ") + k);
             switch (k) {
-                case 'F':
-                    EXPECT_EQ(Int(FUNCTION), 7);
-                    break;
-                case 'U':
-                    EXPECT_EQ(Int(UNIT), 1);
-                    break;
+                // clang-format off
+                case 'F': EXPECT_EQ(Int(FUNCTION), 7); break;
+                case 'U': EXPECT_EQ(Int(UNIT), 1); break;
                 case 'V':
                     EXPECT_DOUBLE_EQ(Number(VALUE), 7.5);
                     EXPECT_EQ(Attr(VALUE, ui::ATTR_PRECISION), 2);
                     EXPECT_EQ(Label(VALUE), "Output [mOhm]");
                     EXPECT_EQ(valueExponent, -3);
                     break;
-                case 'R':
-                    EXPECT_EQ(Text(RNULA), "55.5");
-                    break;
-                case 'T':
-                    EXPECT_EQ(Int(THRESHOLD), 42);
-                    break;
-                case 'O':
-                    EXPECT_EQ(Int(LED_OUTPUT), c.ledBefore);
-                    break;
-                case 'S':
-                    EXPECT_EQ(Int(LED_SHORT), c.ledBefore);
-                    break;
-                case 'G':
-                    EXPECT_EQ(Int(LED_GND), c.ledBefore);
-                    break;
-                case 'C':
-                    EXPECT_EQ(Int(RING_SCALE), 1);
-                    break;
-                case 'D':
-                    EXPECT_EQ(Int(RING_STANDARD), 1);
-                    break;
-                default:
-                    ADD_FAILURE() << "unknown key";
+                case 'R': EXPECT_EQ(Text(RNULA), "55.5"); break;
+                case 'T': EXPECT_EQ(Int(THRESHOLD), 42); break;
+                case 'O': EXPECT_EQ(Int(LED_OUTPUT), c.ledBefore); break;
+                case 'S': EXPECT_EQ(Int(LED_SHORT), c.ledBefore); break;
+                case 'G': EXPECT_EQ(Int(LED_GND), c.ledBefore); break;
+                case 'C': EXPECT_EQ(Int(RING_SCALE), 1); break;
+                case 'D': EXPECT_EQ(Int(RING_STANDARD), 1); break;
+                default: ADD_FAILURE() << "unknown key";
+                // clang-format on
             }
         }
     }
