@@ -56,134 +56,88 @@ class OpenCloseTest : public PanelLinkTest {
 // One decade per class: what goes out during the open, the panel afterwards, the close.
 struct ClassCase {
     const char* name;
-    std::vector<std::string> args;
     int model;
+    const char* end;    // line end of the class; the identity queries always end in CR LF
+    const char* local;  // the command that hands the decade back to local
+    const char* args;   // decade-sim options
     const char* title;
-    Lines open;  // exactly as received, line ends included
     Items functions;
-    int function;  // FUNCTION after the open
+    int function;  // FUNCTION after the open; not checked for class 5
     std::vector<int> units;
-    Lines close;
+    Lines open;  // after the identity queries
 };
 
-const Items kSensorList12 = {{1, "Resistance"},
-                             {2, "Platinum Pt385 (68)"},
-                             {3, "Platinum Pt385 (90)"},
-                             {4, "Platinum Pt3916"},
-                             {6, "Platinum User"},
-                             {7, "Nickel"},
-                             {9, "Short"},
-                             {8, "Open"}};
+// clang-format off
+const Items kSensorList12 = {
+    {1, "Resistance"},      {2, "Platinum Pt385 (68)"}, {3, "Platinum Pt385 (90)"},
+    {4, "Platinum Pt3916"}, {6, "Platinum User"},       {7, "Nickel"},
+    {9, "Short"},           {8, "Open"}};
 
 std::vector<ClassCase> ClassCases() {
-    const std::string crlf = "\r\n";
-    const std::string lf = "\n";
+    const char* const crlf = "\r\n";
+    const char* const lf = "\n";
+    const Items v330a = {
+        {1, "Resistance"},      {2, "Platinum Pt385 (68)"}, {3, "Platinum Pt385 (90)"},
+        {4, "Platinum Pt3916"}, {5, "Platinum Pt3926"},     {6, "Platinum User"},
+        {7, "Nickel"}, {1000, "User function \"Cal A\"\r"}, {1001, "User function \"Cal B\"\r"},
+        {2000, "Timing \"Ramp\"\r"}};
+    const Items v150 = {{1, "Capacitance"},        {1000, "User function \"Cap A\"\r"},
+                        {2000, "Timing \"T1\"\r"}, {2001, "Timing \"T2\"\r"}};
+    const Items v211 = {
+        {1, "Resistance"},       {3000, "Platinum Pt100"},  {3001, "Platinum Pt200"},
+        {3002, "Platinum Pt500"}, {3003, "Platinum Pt1000"}, {3004, "Nickel Ni100"},
+        {3005, "Nickel Ni1000"},  {9, "Short"}};
+    const Items v090 = {{1, "Resistance"}, {2000, "Timing \"Pulse\"\r"}};
+    // name, model, line end, back to local
+    //     decade-sim options
+    //     title, FUNCTION items, FUNCTION, UNIT values
+    //     what the open sends after the identity queries
     return {
-        {"V210 class",
-         {"--model", "V210", "--serial", "11", "--firmware", "1.5"},
-         1,
-         "Ombrastel - V210, s.n. 11, SW version 1.500",
-         kIdentity + Framed({":SYST:REM", "V?", "F5", "FS", "FO", "F0", "V?", "A?", "R?"}, crlf),
-         kSensorList12,
-         1,
-         {0, 1},
-         Framed({":SYST:LOC"}, crlf)},
-        {"V212 class, threshold queried",
-         {"--model", "V212", "--function", "2"},
-         2,
-         "Ombrastel - V212, s.n. 1234, SW version 1.000",
-         kIdentity +
-             Framed({":SYST:REM", "V?", "F5", "FS", "FO", "F2", "V?", "A?", "R?", "W?"}, crlf),
-         kSensorList12,
-         3,
-         {0, 1},
-         Framed({":SYST:LOC"}, crlf)},
-        {"V330A class, older firmware, presets by number",
-         {"--model", "V330A", "--user-presets", "Cal A,Cal B", "--timing-presets", "Ramp",
-          "--firmware", "1.020"},
-         3,
-         "Ombrastel - V330A, s.n. 1234, SW version 1.020",
-         kIdentity + Framed({":SYST:REM", "V?", "UFUN:CURV:PCO?", "UFUN:CURV:PRES1:NAME?",
-                             "UFUN:CURV:PRES2:NAME?", "TIM:PCO?", "TIM:PRES1:NAME?", "RES?",
-                             "RES 100.00E+00", "V?", "A?", "R?", "OUTP?", "OUTP:SHOR?"},
-                            lf),
-         {{1, "Resistance"},
-          {2, "Platinum Pt385 (68)"},
-          {3, "Platinum Pt385 (90)"},
-          {4, "Platinum Pt3916"},
-          {5, "Platinum Pt3926"},
-          {6, "Platinum User"},
-          {7, "Nickel"},
-          {1000, "User function \"Cal A\"\r"},
-          {1001, "User function \"Cal B\"\r"},
-          {2000, "Timing \"Ramp\"\r"}},
-         1,
-         {0, 1, 2},
-         Framed({":SYST:LOC"}, lf)},
-        {"V150 class, newer firmware, presets selected first",
-         {"--model", "V150", "--user-presets", "Cap A", "--timing-presets", "T1,T2", "--firmware",
-          "1.010"},
-         4,
-         "Ombrastel - V150, s.n. 1234, SW version 1.010",
-         kIdentity + Framed({":SYST:REM", "F?", "UFUN:CURV:PCO?", "UFUN:CURV:SEL 1",
-                             "UFUN:CURV:PRES:NAME?", "TIM:PCO?", "TIM:SEL 1", "TIM:PRES:NAME?",
-                             "TIM:SEL 2", "TIM:PRES:NAME?", "F0", "F?", "CAP:DISP?", "OUTP?", "V?"},
-                            lf),
-         {{1, "Capacitance"},
-          {1000, "User function \"Cap A\"\r"},
-          {2000, "Timing \"T1\"\r"},
-          {2001, "Timing \"T2\"\r"}},
-         1,
-         {0, 1},
-         Framed({":SYST:LOC"}, lf)},
-        {"V151, local and remote by letter",
-         {"--model", "V151"},
-         5,
-         "Ombrastel - V151, s.n. 1234, SW version 1.000",
-         kIdentity + Framed({"L0", "A?", "V?"}, crlf),
-         {{1, "Capacitance"}},
-         1,
-         {0, 1},
-         Framed({"L1"}, crlf)},
-        {"V211 class, sensors and probes",
-         {"--model", "V211", "--refuse", "FO"},
-         6,
-         "Ombrastel - V211, s.n. 1234, SW version 1.000",
-         kIdentity + Framed({":SYST:REM", "V?", "FS", "FO", "F0", "V?", "A?"}, crlf),
-         {{1, "Resistance"},
-          {3000, "Platinum Pt100"},
-          {3001, "Platinum Pt200"},
-          {3002, "Platinum Pt500"},
-          {3003, "Platinum Pt1000"},
-          {3004, "Nickel Ni100"},
-          {3005, "Nickel Ni1000"},
-          {9, "Short"}},
-         1,
-         {0, 1},
-         Framed({":SYST:LOC"}, crlf)},
-        {"V090, timing presets only",
-         {"--model", "V090", "--timing-presets", "Pulse"},
-         7,
-         "Ombrastel - V090, s.n. 1234, SW version 1.000",
-         kIdentity +
-             Framed({":SYST:REM", "F?", "TIM:PCO?", "TIM:PRES1:NAME?", "RES?", "RES 100.00E+00",
-                     "F?", "RES:DISP?", "OUTP?", "OUTP:SHOR?", "OUTP:GRO?"},
-                    crlf),
-         {{1, "Resistance"}, {2000, "Timing \"Pulse\"\r"}},
-         1,
-         {0, 1},
-         Framed({":SYST:LOC"}, crlf)},
+        {"V210 class", 1, crlf, ":SYST:LOC",
+            "--model V210 --serial 11 --firmware 1.5",
+            "Ombrastel - V210, s.n. 11, SW version 1.500", kSensorList12, 1, {0, 1},
+            {":SYST:REM", "V?", "F5", "FS", "FO", "F0", "V?", "A?", "R?"}},
+        {"V212 class, threshold queried", 2, crlf, ":SYST:LOC",
+            "--model V212 --function 2",
+            "Ombrastel - V212, s.n. 1234, SW version 1.000", kSensorList12, 3, {0, 1},
+            {":SYST:REM", "V?", "F5", "FS", "FO", "F2", "V?", "A?", "R?", "W?"}},
+        {"V330A class, older firmware, presets by number", 3, lf, ":SYST:LOC",
+            "--model V330A --user-presets 'Cal A,Cal B' --timing-presets Ramp --firmware 1.020",
+            "Ombrastel - V330A, s.n. 1234, SW version 1.020", v330a, 1, {0, 1, 2},
+            {":SYST:REM", "V?", "UFUN:CURV:PCO?", "UFUN:CURV:PRES1:NAME?", "UFUN:CURV:PRES2:NAME?",
+             "TIM:PCO?", "TIM:PRES1:NAME?", "RES?", "RES 100.00E+00", "V?", "A?", "R?", "OUTP?",
+             "OUTP:SHOR?"}},
+        {"V150 class, newer firmware, presets selected first", 4, lf, ":SYST:LOC",
+            "--model V150 --user-presets 'Cap A' --timing-presets T1,T2 --firmware 1.010",
+            "Ombrastel - V150, s.n. 1234, SW version 1.010", v150, 1, {0, 1},
+            {":SYST:REM", "F?", "UFUN:CURV:PCO?", "UFUN:CURV:SEL 1", "UFUN:CURV:PRES:NAME?",
+             "TIM:PCO?", "TIM:SEL 1", "TIM:PRES:NAME?", "TIM:SEL 2", "TIM:PRES:NAME?", "F0", "F?",
+             "CAP:DISP?", "OUTP?", "V?"}},
+        {"V151, local and remote by letter", 5, crlf, "L1",
+            "--model V151",
+            "Ombrastel - V151, s.n. 1234, SW version 1.000", {{1, "Capacitance"}}, 1, {0, 1},
+            {"L0", "A?", "V?"}},
+        {"V211 class, sensors and probes", 6, crlf, ":SYST:LOC",
+            "--model V211 --refuse FO",
+            "Ombrastel - V211, s.n. 1234, SW version 1.000", v211, 1, {0, 1},
+            {":SYST:REM", "V?", "FS", "FO", "F0", "V?", "A?"}},
+        {"V090, timing presets only", 7, crlf, ":SYST:LOC",
+            "--model V090 --timing-presets Pulse",
+            "Ombrastel - V090, s.n. 1234, SW version 1.000", v090, 1, {0, 1},
+            {":SYST:REM", "F?", "TIM:PCO?", "TIM:PRES1:NAME?", "RES?", "RES 100.00E+00", "F?",
+             "RES:DISP?", "OUTP?", "OUTP:SHOR?", "OUTP:GRO?"}},
     };
 }
+// clang-format on
 
 TEST_F(OpenCloseTest, EveryClassOpensClosesAndReopens) {
     for (const ClassCase& c : ClassCases()) {
         SCOPED_TRACE(c.name);
         ShowFreshPanel(3);
-        StartSim(c.args);
+        StartSim(Args(c.args));
 
         OpenSerial();
-        EXPECT_EQ(sim_->Bytes(), c.open);
+        EXPECT_EQ(sim_->Bytes(), kIdentity + Framed(c.open, c.end));
         EXPECT_TRUE(messages_.messages().empty());
         EXPECT_EQ(connected, 1);
         EXPECT_EQ(Int(COM), 1);
@@ -200,7 +154,7 @@ TEST_F(OpenCloseTest, EveryClassOpensClosesAndReopens) {
         const Clock::time_point start = Clock::now();
         ClickCom();
         EXPECT_GE(SecondsSince(start), 0.5);
-        EXPECT_EQ(sim_->Bytes(), c.close);
+        EXPECT_EQ(sim_->Bytes(), Framed({c.local}, c.end));
         EXPECT_EQ(connected, 0);
         EXPECT_EQ(Int(COM), 0);
         EXPECT_EQ(decadeModel, 0);
