@@ -31,12 +31,14 @@ struct Place {
 };
 using Layout = Place[6];
 constexpr int kRelays[] = {CMD_OUTPUT, LED_OUTPUT, CMD_SHORT, LED_SHORT, CMD_GND, LED_GND};
-constexpr Layout kColumn12 = {{179, 543}, {158, 573}, {59, 543}, {38, 573}, {59, 543}, {38, 573}};
-constexpr Layout kRow3 = {{169, 473}, {148, 503}, {169, 593}, {148, 623}, {59, 543}, {38, 573}};
-constexpr Layout kRun3 = {{169, 543}, {148, 573}, {59, 543}, {38, 573}, {59, 543}, {38, 573}};
-constexpr Layout kColumn45 = {{139, 543}, {118, 573}, {59, 543}, {38, 573}, {59, 543}, {38, 573}};
-constexpr Layout kStack7 = {{179, 543}, {158, 573}, {109, 543}, {88, 573}, {39, 543}, {18, 573}};
-constexpr Layout kReset = {{-1, 543}, {-1, 573}, {59, 543}, {38, 573}, {59, 543}, {38, 573}};
+// clang-format off
+constexpr Layout kColumn12 = {{179, 543}, {158, 573}, { 59, 543}, { 38, 573}, { 59, 543}, { 38, 573}};
+constexpr Layout kRow3     = {{169, 473}, {148, 503}, {169, 593}, {148, 623}, { 59, 543}, { 38, 573}};
+constexpr Layout kRun3     = {{169, 543}, {148, 573}, { 59, 543}, { 38, 573}, { 59, 543}, { 38, 573}};
+constexpr Layout kColumn45 = {{139, 543}, {118, 573}, { 59, 543}, { 38, 573}, { 59, 543}, { 38, 573}};
+constexpr Layout kStack7   = {{179, 543}, {158, 573}, {109, 543}, { 88, 573}, { 39, 543}, { 18, 573}};
+constexpr Layout kReset    = {{ -1, 543}, { -1, 573}, { 59, 543}, { 38, 573}, { 59, 543}, { 38, 573}};
+// clang-format on
 
 struct Row {
     const char* name;
@@ -56,50 +58,54 @@ struct Row {
 // decades, the sensor decade with both standards, the stacked relay column of class 7.
 // Letters in groups: VALUE THRESHOLD UNIT RNULA, the two temperature rings, output and
 // short pairs, ground pair.
+// clang-format off
 const Row kRows[] = {
-    {"c1 resistance", 1, 1, 0, 0, 1, 3, "o-dd -- ---- --", 0, "Run", &kColumn12},
-    {"c1 Pt385(90)", 1, 3, 0, 0, 1, 3, "o-oo -- ---- --", 0, "Run", &kColumn12},
-    {"c1 open", 1, 8, 0, 0, 1, 3, "d-dd -- ---- --", 0, "Run", &kColumn12},
-    {"c1 timing", 1, 2001, 0, 0, 1, 3, "d-dd -- o--- --", 0, "Run", &kColumn12},
-    {"c2 resistance thr", 2, 1, 0, 1, 1, 3, "oodd -- ---- --", 0, "Run", &kColumn12},
-    {"c2 nickel thr", 2, 7, 0, 1, 1, 3, "oooo -- ---- --", 0, "Run", &kColumn12},
-    {"c2 short thr", 2, 9, 0, 1, 1, 3, "dddd -- ---- --", 0, "Run", &kColumn12},
-    {"c2 timing thr", 2, 2000, 0, 1, 1, 3, "dddd -- o--- --", 0, "Run", &kColumn12},
-    {"c2 user fn thr", 2, 1000, 0, 1, 1, 3, "oodd -- ---- --", 0, "Run", &kColumn12},
-    {"c2 no thr", 2, 1, 0, 0, 1, 3, "o-dd -- ---- --", 0, "Run", &kColumn12},
-    {"c2 closed", 2, 1, 0, 1, 0, 3, "dddd -- ---- --", 0, "Run", &kColumn12},
-    {"c2 closed sensor", 2, 4, 0, 1, 0, 3, "dddd -- ---- --", 0, "Run", &kColumn12},
-    {"c3 resistance", 3, 1, 0, 0, 1, 3, "o-dd -- oooo --", 0, "Output", &kRow3},
-    {"c3 Pt385(68)", 3, 2, 0, 0, 1, 3, "o-oo -- oooo --", 0, "Output", &kRow3},
-    {"c3 user fn", 3, 1003, 0, 0, 1, 3, "o-dd -- oooo --", 0, "Output", &kRow3},
-    {"c3 timing", 3, 2000, 0, 0, 1, 3, "d-dd -- o--- --", 0, "Run", &kRun3},
-    {"c3 closed", 3, 6, 0, 0, 0, 3, "d-dd -- oooo --", 0, "Output", &kRow3},
-    {"c4 capacitance", 4, 1, 0, 0, 1, 3, "o--- -- oo-- oo", 1, "Output", &kColumn45},
-    {"c4 user fn", 4, 1001, 0, 0, 1, 3, "o--- -- oo-- oo", 1, "Output", &kColumn45},
-    {"c4 timing", 4, 2002, 0, 0, 1, 3, "d--- -- o--- oo", 1, "Run", &kColumn45},
-    {"c4 open", 4, 8, 0, 0, 1, 3, "d--- -- oo-- oo", 1, "Run", &kColumn45},
-    {"c4 closed", 4, 1, 0, 0, 0, 3, "d--- -- oo-- oo", 1, "Output", &kColumn45},
-    {"c5 capacitance", 5, 1, 0, 0, 1, 3, "o--- -- oo-- oo", 1, "Output", &kColumn45},
-    {"c5 closed", 5, 1, 0, 0, 0, 3, "d--- -- oo-- oo", 1, "Output", &kColumn45},
-    {"c6 Pt100 IEC", 6, 3000, 0, 0, 1, 3, "o--- oo ---- --", 0, nullptr, &kReset},
-    {"c6 Pt1000 US", 6, 3003, 1, 0, 1, 3, "o--- od ---- --", 0, nullptr, &kReset},
-    {"c6 Ni100", 6, 3004, 0, 0, 1, 3, "o--- dd ---- --", 0, nullptr, &kReset},
-    {"c6 Ni1000", 6, 3005, 0, 0, 1, 3, "o--- dd ---- --", 0, nullptr, &kReset},
-    {"c6 short", 6, 9, 0, 0, 1, 3, "d--- dd ---- --", 0, nullptr, &kReset},
-    {"c6 open", 6, 8, 0, 0, 1, 3, "d--- dd ---- --", 0, nullptr, &kReset},
-    {"c6 closed", 6, 3000, 0, 0, 0, 3, "d--- dd ---- --", 0, nullptr, &kReset},
-    {"c7 resistance", 7, 1, 0, 0, 1, 3, "o--- -- oooo oo", 1, "Output", &kStack7},
-    {"c7 timing", 7, 2000, 0, 0, 1, 3, "d--- -- o-oo oo", 1, "Run", &kStack7},
-    {"c7 short", 7, 9, 0, 0, 1, 3, "d--- -- o-oo oo", 1, "Run", &kStack7},
-    {"c7 closed", 7, 1, 0, 0, 0, 3, "d--- -- oooo oo", 1, "Output", &kStack7},
-    {"c0 after close", 0, 1, 0, 1, 0, 3, "d--- -- ---- --", -1, nullptr, &kReset},
-    {"model 8 as c1", 8, 1, 0, 1, 1, 3, "oodd -- ---- --", 0, "Run", &kColumn12},
-    {"model -1 as c1", -1, 2000, 0, 0, 1, 3, "d-dd -- o--- --", 0, "Run", &kColumn12},
-    {"language 2", 3, 1, 0, 0, 1, 2, "o-dd -- oooo --", 0, "Output", &kRow3},
-    {"language 2 run", 7, 9, 0, 0, 1, 2, "d--- -- o-oo oo", 1, "Run", &kStack7},
-    {"Czech output", 3, 1, 0, 0, 1, 1, "o-dd -- oooo --", 0, "Výstup", &kRow3},
-    {"Czech run", 4, 2000, 0, 0, 1, 1, "d--- -- o--- oo", 1, "Spustit", &kColumn45},
+    // name          model  FUNCTION, standard, threshold, connected, language, shown,
+    //                                                                arrows, label, layout
+    {"c1 resistance",      1,    1, 0, 0, 1, 3, "o-dd -- ---- --",  0, "Run",     &kColumn12},
+    {"c1 Pt385(90)",       1,    3, 0, 0, 1, 3, "o-oo -- ---- --",  0, "Run",     &kColumn12},
+    {"c1 open",            1,    8, 0, 0, 1, 3, "d-dd -- ---- --",  0, "Run",     &kColumn12},
+    {"c1 timing",          1, 2001, 0, 0, 1, 3, "d-dd -- o--- --",  0, "Run",     &kColumn12},
+    {"c2 resistance thr",  2,    1, 0, 1, 1, 3, "oodd -- ---- --",  0, "Run",     &kColumn12},
+    {"c2 nickel thr",      2,    7, 0, 1, 1, 3, "oooo -- ---- --",  0, "Run",     &kColumn12},
+    {"c2 short thr",       2,    9, 0, 1, 1, 3, "dddd -- ---- --",  0, "Run",     &kColumn12},
+    {"c2 timing thr",      2, 2000, 0, 1, 1, 3, "dddd -- o--- --",  0, "Run",     &kColumn12},
+    {"c2 user fn thr",     2, 1000, 0, 1, 1, 3, "oodd -- ---- --",  0, "Run",     &kColumn12},
+    {"c2 no thr",          2,    1, 0, 0, 1, 3, "o-dd -- ---- --",  0, "Run",     &kColumn12},
+    {"c2 closed",          2,    1, 0, 1, 0, 3, "dddd -- ---- --",  0, "Run",     &kColumn12},
+    {"c2 closed sensor",   2,    4, 0, 1, 0, 3, "dddd -- ---- --",  0, "Run",     &kColumn12},
+    {"c3 resistance",      3,    1, 0, 0, 1, 3, "o-dd -- oooo --",  0, "Output",  &kRow3},
+    {"c3 Pt385(68)",       3,    2, 0, 0, 1, 3, "o-oo -- oooo --",  0, "Output",  &kRow3},
+    {"c3 user fn",         3, 1003, 0, 0, 1, 3, "o-dd -- oooo --",  0, "Output",  &kRow3},
+    {"c3 timing",          3, 2000, 0, 0, 1, 3, "d-dd -- o--- --",  0, "Run",     &kRun3},
+    {"c3 closed",          3,    6, 0, 0, 0, 3, "d-dd -- oooo --",  0, "Output",  &kRow3},
+    {"c4 capacitance",     4,    1, 0, 0, 1, 3, "o--- -- oo-- oo",  1, "Output",  &kColumn45},
+    {"c4 user fn",         4, 1001, 0, 0, 1, 3, "o--- -- oo-- oo",  1, "Output",  &kColumn45},
+    {"c4 timing",          4, 2002, 0, 0, 1, 3, "d--- -- o--- oo",  1, "Run",     &kColumn45},
+    {"c4 open",            4,    8, 0, 0, 1, 3, "d--- -- oo-- oo",  1, "Run",     &kColumn45},
+    {"c4 closed",          4,    1, 0, 0, 0, 3, "d--- -- oo-- oo",  1, "Output",  &kColumn45},
+    {"c5 capacitance",     5,    1, 0, 0, 1, 3, "o--- -- oo-- oo",  1, "Output",  &kColumn45},
+    {"c5 closed",          5,    1, 0, 0, 0, 3, "d--- -- oo-- oo",  1, "Output",  &kColumn45},
+    {"c6 Pt100 IEC",       6, 3000, 0, 0, 1, 3, "o--- oo ---- --",  0, nullptr,   &kReset},
+    {"c6 Pt1000 US",       6, 3003, 1, 0, 1, 3, "o--- od ---- --",  0, nullptr,   &kReset},
+    {"c6 Ni100",           6, 3004, 0, 0, 1, 3, "o--- dd ---- --",  0, nullptr,   &kReset},
+    {"c6 Ni1000",          6, 3005, 0, 0, 1, 3, "o--- dd ---- --",  0, nullptr,   &kReset},
+    {"c6 short",           6,    9, 0, 0, 1, 3, "d--- dd ---- --",  0, nullptr,   &kReset},
+    {"c6 open",            6,    8, 0, 0, 1, 3, "d--- dd ---- --",  0, nullptr,   &kReset},
+    {"c6 closed",          6, 3000, 0, 0, 0, 3, "d--- dd ---- --",  0, nullptr,   &kReset},
+    {"c7 resistance",      7,    1, 0, 0, 1, 3, "o--- -- oooo oo",  1, "Output",  &kStack7},
+    {"c7 timing",          7, 2000, 0, 0, 1, 3, "d--- -- o-oo oo",  1, "Run",     &kStack7},
+    {"c7 short",           7,    9, 0, 0, 1, 3, "d--- -- o-oo oo",  1, "Run",     &kStack7},
+    {"c7 closed",          7,    1, 0, 0, 0, 3, "d--- -- oooo oo",  1, "Output",  &kStack7},
+    {"c0 after close",     0,    1, 0, 1, 0, 3, "d--- -- ---- --", -1, nullptr,   &kReset},
+    {"model 8 as c1",      8,    1, 0, 1, 1, 3, "oodd -- ---- --",  0, "Run",     &kColumn12},
+    {"model -1 as c1",    -1, 2000, 0, 0, 1, 3, "d-dd -- o--- --",  0, "Run",     &kColumn12},
+    {"language 2",         3,    1, 0, 0, 1, 2, "o-dd -- oooo --",  0, "Output",  &kRow3},
+    {"language 2 run",     7,    9, 0, 0, 1, 2, "d--- -- o-oo oo",  1, "Run",     &kStack7},
+    {"Czech output",       3,    1, 0, 0, 1, 1, "o-dd -- oooo --",  0, "Výstup",  &kRow3},
+    {"Czech run",          4, 2000, 0, 0, 1, 1, "d--- -- o--- oo",  1, "Spustit", &kColumn45},
 };
+// clang-format on
 
 // Puts every decided attribute in the given state, so that a step the enabling forgets
 // shows up whichever way the control happened to be.
