@@ -130,12 +130,20 @@ TEST_F(ModelsTest, FirmwareThresholdsAreStrictOnTheStoredFloat) {
         const char* version;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
-        {3, "1.03", 1},   {3, "1.0265", 0},  // the float of 1.0265 lies just below
-        {3, "1.0266", 1}, {3, "1.02", 0},   {4, "1.01", 1},
-        {4, "1.009", 0},  {4, "1.0095", 1},  // the float of 1.0095 lies just above
-        {2, "9.9", 0},    {5, "9.9", 0},    {0, "9.9", 0},
+        {3, "1.03",   1},
+        {3, "1.0265", 0},  // the float of 1.0265 lies just below
+        {3, "1.0266", 1},
+        {3, "1.02",   0},
+        {4, "1.01",   1},
+        {4, "1.009",  0},
+        {4, "1.0095", 1},  // the float of 1.0095 lies just above
+        {2, "9.9",    0},
+        {5, "9.9",    0},
+        {0, "9.9",    0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         newFirmware = 0;
         decadeModel = c.model;

@@ -35,20 +35,27 @@ TEST_P(ParseLine, KeysAndValues) {
 }
 
 const std::optional<int> no;
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Settings, ParseLine,
     ::testing::Values(
-        LineCase{"Language = 1", 1, no, no, no, no}, LineCase{"Language=1", 1, no, no, no, no},
-        LineCase{"LANGUAGE = 2", 2, no, no, no, no},
-        LineCase{"Language =   -1", -1, no, no, no, no}, LineCase{"Type = 1", no, 1, no, no, no},
-        LineCase{"Type=1", no, no, no, no, no},  // only language has that form
-        LineCase{"Address = 5", no, no, 5, no, no}, LineCase{"Com = 12", no, no, no, 12, no},
-        LineCase{"com = 12x", no, no, no, 12, no}, LineCase{"Rate = 19200", no, no, no, no, 19200},
-        LineCase{"  Rate = 19200", no, no, no, no, no},  // key not at the start
-        LineCase{"Rate = fast", no, no, no, no, no},     // no number: ignored
-        LineCase{"Rate =", no, no, no, no, no},
-        LineCase{"Com = 99999999999", no, no, no, 2147483647, no},
-        LineCase{"Nothing = 3", no, no, no, no, no}));
+        //       line                    language type address com          rate
+        LineCase{"Language = 1",         1,       no,  no,     no,          no},
+        LineCase{"Language=1",           1,       no,  no,     no,          no},
+        LineCase{"LANGUAGE = 2",         2,       no,  no,     no,          no},
+        LineCase{"Language =   -1",      -1,      no,  no,     no,          no},
+        LineCase{"Type = 1",             no,      1,   no,     no,          no},
+        LineCase{"Type=1",               no,      no,  no,     no,          no},  // only language has that form
+        LineCase{"Address = 5",          no,      no,  5,      no,          no},
+        LineCase{"Com = 12",             no,      no,  no,     12,          no},
+        LineCase{"com = 12x",            no,      no,  no,     12,          no},
+        LineCase{"Rate = 19200",         no,      no,  no,     no,          19200},
+        LineCase{"  Rate = 19200",       no,      no,  no,     no,          no},  // key not at the start
+        LineCase{"Rate = fast",          no,      no,  no,     no,          no},  // no number: ignored
+        LineCase{"Rate =",               no,      no,  no,     no,          no},
+        LineCase{"Com = 99999999999",    no,      no,  no,     2147483647,  no},
+        LineCase{"Nothing = 3",          no,      no,  no,     no,          no}));
+// clang-format on
 
 std::vector<std::string> ReadLines(const std::string& content) {
     std::FILE* f = std::tmpfile();

@@ -72,21 +72,19 @@ TEST(TextScanDouble, ReadsLikeStrtod) {
         std::string_view input;
         std::optional<double> expected;
     };
+    // clang-format off
     const Case cases[] = {
-        {"1.0265", 1.0265}, {" -2.5E+03 Ohm", -2500.0},
-        {".5", 0.5},        {"1e-3", 0.001},
-        {"100.01", 100.01}, {"", {}},
-        {"abc", {}},        {"+", {}},
-        {"0x10", 16.0},     {"7,5", 7.0},
+        {"1.0265", 1.0265}, {" -2.5E+03 Ohm", -2500.0}, {".5", 0.5}, {"1e-3", 0.001},
+        {"100.01", 100.01}, {"", {}}, {"abc", {}}, {"+", {}}, {"0x10", 16.0}, {"7,5", 7.0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(text::ScanDouble(c.input), c.expected) << "input \"" << c.input << "\"";
     }
     // A NUL inside the text ends the number like any other character that does not fit.
-    EXPECT_EQ(text::ScanDouble(std::string_view("12\0"
-                                                "34",
-                                                5)),
-              12.0);
+    // clang-format off
+    EXPECT_EQ(text::ScanDouble(std::string_view("12\0" "34", 5)), 12.0);
+    // clang-format on
 }
 
 TEST(TextFormat, PlainDecimal) {

@@ -27,6 +27,7 @@ void ExpectShown(const std::optional<ShownValue>& got, const Case& want) {
 }
 
 TEST(ValueReply, ENotationMantissaDecimalsAndExponent) {
+    // clang-format off
     const Case cases[] = {
         {"1.2345E+03", 1.2345, 4, 3},
         {"100.00", 100.0, 2, 0},
@@ -39,50 +40,48 @@ TEST(ValueReply, ENotationMantissaDecimalsAndExponent) {
         {"12", 12.0, 0, 0},
         {std::string("1.5\0E+03", 8), 1.5, 1, 0},  // nothing after a NUL counts
     };
+    // clang-format on
     for (const Case& c : cases) ExpectShown(value_reply::ParseENotation(c.reply), c);
 }
 
 TEST(ValueReply, ENotationWithoutUsableNumberGivesNothing) {
+    // clang-format off
     for (const std::string& reply : {std::string(), std::string("E+03"), std::string("abc"),
                                      std::string("nan"), std::string("inf"), std::string("1E999"),
                                      std::string("1.0E+0x200"), std::string("5E-400"),
-                                     std::string("\0"
-                                                 "1.0",
-                                                 4),
-                                     std::string(50, '#')}) {
+                                     std::string("\0" "1.0", 4), std::string(50, '#')}) {
+        // clang-format on
         EXPECT_FALSE(value_reply::ParseENotation(reply).has_value()) << reply;
     }
 }
 
 TEST(ValueReply, DisplayTextPrefixLetters) {
+    // clang-format off
     const Case cases[] = {
-        {"47.000 nF", 47.0, 3, -9},  // the number is shown as written, not scaled
-        {"12.500 kOhm", 12.5, 3, 3},
-        {"100.00 Ohm", 100.0, 2, 0},   // the m of the unit word is not milli
-        {"3.3 KOhm", 3.3, 1, 0},       // upper-case K is no prefix, nor the m of Ohm
-        {"1.000 \x0E"
-         "F",
-         1.0, 3, -6},           // 0x0E is micro
-        {"2.5 uF", 2.5, 1, 0},  // u is no prefix letter
-        {"2.5 \xB5"
-         "F",
-         2.5, 1, 0},  // nor is the Latin-1 micro sign
-        {"1.0 MOhm", 1.0, 1, 6},
-        {"5.00 GOhm", 5.0, 2, 9},
-        {"1 TOhm", 1.0, 0, 12},
-        {"10.0 pF\r\n", 10.0, 1, -12},
-        {"12.500", 12.5, 3, 0},
-        {"1.23k45", 1.23, 2, 3},  // digits after the prefix letter are not counted
+        {"47.000 nF",           47.0, 3,  -9},  // the number is shown as written, not scaled
+        {"12.500 kOhm",         12.5, 3,   3},
+        {"100.00 Ohm",         100.0, 2,   0},  // the m of the unit word is not milli
+        {"3.3 KOhm",             3.3, 1,   0},  // upper-case K is no prefix, nor the m of Ohm
+        {"1.000 \x0E" "F",       1.0, 3,  -6},  // 0x0E is micro
+        {"2.5 uF",               2.5, 1,   0},  // u is no prefix letter
+        {"2.5 \xB5" "F",         2.5, 1,   0},  // nor is the Latin-1 micro sign
+        {"1.0 MOhm",             1.0, 1,   6},
+        {"5.00 GOhm",            5.0, 2,   9},
+        {"1 TOhm",               1.0, 0,  12},
+        {"10.0 pF\r\n",         10.0, 1, -12},
+        {"12.500",              12.5, 3,   0},
+        {"1.23k45",             1.23, 2,   3},  // digits after the prefix letter are not counted
     };
+    // clang-format on
     for (const Case& c : cases) ExpectShown(value_reply::ParseDisplayText(c.reply), c);
 }
 
 TEST(ValueReply, DisplayTextWithoutNumberGivesNothing) {
+    // clang-format off
     for (const std::string& reply : {std::string(), std::string("kOhm"), std::string("\x0E"),
                                      std::string("nan nF"), std::string("inf"),
-                                     std::string("\0"
-                                                 "12.5 kOhm",
-                                                 10)}) {
+                                     std::string("\0" "12.5 kOhm", 10)}) {
+        // clang-format on
         EXPECT_FALSE(value_reply::ParseDisplayText(reply).has_value());
     }
 }
@@ -124,11 +123,9 @@ TEST(ValueReply, PositionalReadsStayInsideTheReply) {
     EXPECT_EQ(value_reply::CharAt("V1 2", 1), '1');
     EXPECT_FALSE(value_reply::CharAt("V", 1).has_value());
     EXPECT_FALSE(value_reply::CharAt("", 0).has_value());
-    EXPECT_FALSE(value_reply::CharAt(std::string("\0"
-                                                 "1",
-                                                 2),
-                                     1)
-                     .has_value());
+    // clang-format off
+    EXPECT_FALSE(value_reply::CharAt(std::string("\0" "1", 2), 1).has_value());
+    // clang-format on
 
     EXPECT_EQ(value_reply::IntAt("V0 1", 3), 1);
     EXPECT_EQ(value_reply::IntAt("V0  2\r", 3), 2);
