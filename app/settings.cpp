@@ -6,6 +6,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "link/open_close.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 
@@ -109,12 +110,7 @@ void ReadSettingsFile(int panel, const std::string& path) {
             // The link controls follow the interface the ring actually shows, as when the
             // operator picks it: a value no item carries leaves ring and controls as they
             // were, and a later RS-232 line undoes an earlier GPIB one.
-            int shown = 0;
-            ui::GetCtrlVal(panel, RING, &shown);
-            const int gpib = shown != 0 ? 1 : 0;
-            ui::SetCtrlAttribute(panel, NUM_ADR, ui::ATTR_VISIBLE, gpib);
-            ui::SetCtrlAttribute(panel, SERIAL, ui::ATTR_VISIBLE, 1 - gpib);
-            ui::SetCtrlAttribute(panel, RATE, ui::ATTR_VISIBLE, 1 - gpib);
+            ShowInterfaceControls(panel);
         }
         if (s.address) ui::SetCtrlVal(panel, NUM_ADR, *s.address);
         if (s.com) ui::SetCtrlVal(panel, SERIAL, *s.com);

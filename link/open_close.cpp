@@ -35,15 +35,19 @@ void FillComs() {
     }
 }
 
-int ComTypeCB(int panel, int /*control*/, int event, void* /*callbackData*/, int /*eventData1*/,
-              int /*eventData2*/) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void ShowInterfaceControls(int panel) {
     int type = 0;
     ui::GetCtrlVal(panel, RING, &type);
     const int gpib = type != 0 ? 1 : 0;
     ui::SetCtrlAttribute(panel, NUM_ADR, ui::ATTR_VISIBLE, gpib);
     ui::SetCtrlAttribute(panel, SERIAL, ui::ATTR_VISIBLE, 1 - gpib);
     ui::SetCtrlAttribute(panel, RATE, ui::ATTR_VISIBLE, 1 - gpib);
+}
+
+int ComTypeCB(int panel, int /*control*/, int event, void* /*callbackData*/, int /*eventData1*/,
+              int /*eventData2*/) {
+    if (event != ui::EVENT_COMMIT) return 0;
+    ShowInterfaceControls(panel);
     return 0;
 }
 
