@@ -38,7 +38,7 @@ int RunOmbrastel(int argc, char** argv) {
     ui::DisplayPanel(panelHandle);
     ui::RunUserInterface();
 
-    WriteSettingsFile(panelHandle);
+    if (!WriteSettingsFile(panelHandle)) ShowSettingsNotWritten();
     ui::DiscardPanel(panelHandle);
     return 0;
 }

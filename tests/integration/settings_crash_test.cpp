@@ -1,8 +1,8 @@
 // The settings file survives: a program killed while it writes the file leaves the old or
 // the new five lines, never a part of them; and a settings file that is binary junk, one
 // line of 10 MB, or a folder in the file's place, gives a program that starts with the
-// defaults and ends normally.
-#include <gtest/gtest.h>
+
+
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -165,8 +165,11 @@ TEST_F(BadSettingsFile, BinaryJunkOrOneHugeLineGiveDefaultsAndAreReplaced) {
 
 TEST_F(BadSettingsFile, FolderInThePlaceOfTheFile) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("Ombrastel.ini"));
+    MessageRecorder boxes;
     EXPECT_EQ(RunAndExit(), 0);
     ExpectDefaultsShown();
+    EXPECT_EQ(boxes.messages(), (std::vector<MessageRecorder::Message>{
+                                    {"Warning", "Could not save the settings to Ombrastel.ini."}}));
     EXPECT_TRUE(QFileInfo(QString::fromStdString(SettingsPath())).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{}) << "nothing written";
 }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <string>
+#include <vector>
 
 // The five lines a settings file holds after a run with the defaults.
 inline constexpr const char* kDefaultSettings =
@@ -26,3 +28,24 @@ class ProgramRunTest : public testing::Test {
     QTemporaryDir dir;
     QString previous;
 };
+
+// Tests that need another user or another mount namespace run themselves again: the running
+// test alone, in a fresh process of this test program started through a command prefix
+// (`setpriv ...`, `unshare ...`), with OMBRASTEL_INNER=inner in its environment. The prefix
+// receives the program and its arguments last. status is the exit status, -1 when the run
+// did not end within 60 s or did not start; output is what it wrote on both channels;
+// passed whether the test ran there and passed (a skip or a filter that selects nothing
+// also ends with status 0).
+struct InnerRun {
+    int status = -1;
+    std::string output;
+    bool passed = false;
+};
+InnerRun RunThisTestAgain(const QStringList& prefix, const QString& inner);
+
+// In such a second run, the value given as inner; null in the first run.
+const char* InnerRunValue();
+
+// Lines the program wrote to standard error in its own name ("ombrastel: ..."), out of
+// all that was captured there.
+std::vector<std::string> ProgramErrorLines(const std::string& captured);

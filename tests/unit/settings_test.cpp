@@ -90,7 +90,8 @@ TEST(SettingsLines, HugeLineAndGarbageAreQuick) {
     const auto lines = ReadLines(huge);
     ReadLines(garbage);
     const auto took = std::chrono::steady_clock::now() - start;
-    ASSERT_EQ(lines.size(), 2u);
+    // The line after the huge one lies beyond the bound of what is read.
+    ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].size(), kSettingsLineLength);
     EXPECT_EQ(ParseSettingsLine(lines[0]).com, 7);
     EXPECT_LT(took, std::chrono::seconds(2));
