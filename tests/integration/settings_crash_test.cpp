@@ -1,8 +1,8 @@
 // The settings file survives: a program killed while it writes the file leaves the old or
 // the new five lines, never a part of them; and a settings file that is binary junk, one
 // line of 10 MB, or a folder in the file's place, gives a program that starts with the
-
-
+// defaults and ends normally (saying, for the folder, that the settings were not saved).
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
