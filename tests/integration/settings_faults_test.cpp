@@ -290,45 +290,63 @@ TEST_F(SettingsFaults, LinkToARegularFileChangesOnlyItsContents) {
     }
 }
 
-// ---- A folder that takes no new file
+// ---- A folder that takes no new file, a file of another owner
 
-// As the unprivileged user nobody, in a folder of root's that nobody may not write: a
-// settings file nobody may write is written in place (same inode); a read-only one is left
-// as it was, and that is said.
-TEST_F(SettingsFaults, LockedFolderWritesInPlaceOrSaysSo) {
+// As the unprivileged user nobody. In a folder of root's that nobody may not write, a
+// settings file nobody may write is written in place (same inode), and a read-only one is
+// left as it was, which is said. In a folder open to all, root's writable file is written
+// in place too: a renamed new file would belong to nobody.
+TEST_F(SettingsFaults, AsNobodyWritesInPlaceOrSaysSo) {
     const QString base = InnerRunValue() != nullptr ? InnerRunValue() : dir.path();
-    const QString writable = base + "/writable";
-    const QString readOnly = base + "/read-only";
+    struct Case {
+        QString folder;
+        mode_t folderMode, fileMode;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {base + "/locked-writable", 0755, 0666, kNew},
+        {base + "/locked-read-only", 0755, 0444, kOld},
+        {base + "/open-root-file", 0777, 0666, kNew},
+    };
+    const auto file = [](const Case& c) { return (c.folder + "/Ombrastel.ini").toStdString(); };
     if (InnerRunValue() == nullptr) {
         if (::geteuid() != 0) GTEST_SKIP() << "switching to the user nobody needs root";
         ASSERT_EQ(::chmod(dir.path().toLocal8Bit().constData(), 0755), 0);
-        for (const auto& [folder, mode] : {std::pair{writable, 0666}, std::pair{readOnly, 0444}}) {
-            ASSERT_TRUE(QDir().mkdir(folder));
-            const std::string file = (folder + "/Ombrastel.ini").toStdString();
-            WriteWhole(file, kOld);
-            ASSERT_EQ(::chmod(file.c_str(), static_cast<mode_t>(mode)), 0);
+        std::vector<ino_t> inodes;
+        for (const Case& c : cases) {
+            ASSERT_TRUE(QDir().mkdir(c.folder));
+            ASSERT_EQ(::chmod(c.folder.toLocal8Bit().constData(), c.folderMode), 0);
+            WriteWhole(file(c), kOld);
+            ASSERT_EQ(::chmod(file(c).c_str(), c.fileMode), 0);
+            inodes.push_back(Stat(file(c)).st_ino);
         }
-        const ino_t inode = Stat((writable + "/Ombrastel.ini").toStdString()).st_ino;
         const InnerRun run = RunThisTestAgain(
             {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"}, dir.path());
         EXPECT_TRUE(run.passed) << run.output;
-        EXPECT_EQ(ReadWhole((writable + "/Ombrastel.ini").toStdString()), kNew);
-        EXPECT_EQ(Stat((writable + "/Ombrastel.ini").toStdString()).st_ino, inode);
-        EXPECT_EQ(ReadWhole((readOnly + "/Ombrastel.ini").toStdString()), kOld);
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            SCOPED_TRACE(cases[i].folder.toStdString());
+            EXPECT_EQ(ReadWhole(file(cases[i])), cases[i].expected);
+            const struct stat after = Stat(file(cases[i]));
+            EXPECT_EQ(after.st_ino, inodes[i]);
+            EXPECT_EQ(after.st_uid, 0u);
+            EXPECT_EQ(after.st_mode & 07777, cases[i].fileMode);
+        }
         return;
     }
     ASSERT_NE(::geteuid(), 0u);
-    ASSERT_TRUE(QDir::setCurrent(writable));
-    EXPECT_NE(::access(".", W_OK), 0) << "the folder takes no new file";
-    RunAndExit();
-    EXPECT_EQ(ReadWhole("Ombrastel.ini"), kNew);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(errors.empty()) << testing::PrintToString(errors);
-
-    ASSERT_TRUE(QDir::setCurrent(readOnly));
-    RunAndExit();
-    EXPECT_EQ(ReadWhole("Ombrastel.ini"), kOld);
-    ExpectNotSavedSaid("Permission denied");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        ASSERT_TRUE(QDir::setCurrent(c.folder));
+        RunAndExit();
+        EXPECT_EQ(ReadWhole("Ombrastel.ini"), c.expected);
+        if (c.expected == kNew) {
+            EXPECT_TRUE(boxes.empty());
+            EXPECT_TRUE(errors.empty()) << testing::PrintToString(errors);
+        } else {
+            ExpectNotSavedSaid("Permission denied");
+        }
+        EXPECT_EQ(Hidden("."), QStringList{}) << "no temporary file left";
+    }
 }
 
 // ---- Files that never end
