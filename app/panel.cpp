@@ -52,6 +52,10 @@ constexpr CzechText kCzechTexts[] = {
     {CMD_OUTPUT, ui::ATTR_LABEL_TEXT, "Spustit"},  {RING_STANDARD, ui::ATTR_LABEL_TEXT, "Norma"},
     {RING_SCALE, ui::ATTR_LABEL_TEXT, "Stupnice"}, {CMD_SHORT, ui::ATTR_LABEL_TEXT, "Zkrat"},
     {CMD_GND, ui::ATTR_LABEL_TEXT, "Uzemnění"},
+    // What the entry fields say when a typed text is no number.
+    {VALUE, ui::ATTR_REFUSAL_TEXT, "není číslo"},  {RNULA, ui::ATTR_REFUSAL_TEXT, "není číslo"},
+    {THRESHOLD, ui::ATTR_REFUSAL_TEXT, "není celé číslo"},
+    {NUM_ADR, ui::ATTR_REFUSAL_TEXT, "není celé číslo"},
 };
 
 // Names for screen readers of the indicators, which show no text of their own.
