@@ -140,6 +140,7 @@ NumericField::Entry NumericField::takeTypedText() {
 
 void NumericField::stepBy(int steps) {
     if (takeTypedText() == Entry::Refused) return;
+    ClearEntryRefusal(this);
     const double before = value_;
     value_ = limit(value_ + steps * step_);
     showValue();
@@ -175,6 +176,7 @@ void NumericField::keyPressEvent(QKeyEvent* event) {
             lineEdit()->selectAll();
             return;
         }
+        ClearEntryRefusal(this);
         showValue();
         lineEdit()->selectAll();
         emit committed();
