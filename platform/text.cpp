@@ -4,8 +4,8 @@
 
 #include <charconv>
 #include <climits>
-#include <cmath>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <system_error>
 
@@ -168,7 +168,8 @@ std::optional<double> ParseEntryNumber(std::string_view text) {
     if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
         buffer[out++] = 'e';
         ++pos;
-        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) buffer[out++] = text[pos++];
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+            buffer[out++] = text[pos++];
         if (digits() == 0) return std::nullopt;
     }
     if (pos != text.size()) return std::nullopt;

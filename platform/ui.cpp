@@ -249,7 +249,7 @@ void Connect(int handle, Control& c) {
             break;
         }
         case Kind::Ring:
-            w->setFocusPolicy(Qt::StrongFocus);  // the wheel gives a ring no focus
+            w->setFocusPolicy(Qt::StrongFocus);                  // the wheel gives a ring no focus
             w->installEventFilter(new UnfocusedWheelFilter(w));  // owned by the ring
             QObject::connect(static_cast<QComboBox*>(w), &QComboBox::activated, w,
                              [commit](int) { commit(); });

@@ -97,8 +97,8 @@ TEST_F(CzechPanel, DecimalCommaIsTheDecimalPoint) {
 TEST_F(CzechPanel, MalformedTextsSendNothing) {
     OpenPanel(1, "--model V330A --function 0 --value 1000");
     ASSERT_EQ(Shown(VALUE), "1.0000");
-    for (const char* typed : {"1.2.3", "12abc", "1,000.5", "", " ", "1e", "--5", "0x10", "inf",
-                              "1,5,", "2.5 k"}) {
+    for (const char* typed :
+         {"1.2.3", "12abc", "1,000.5", "", " ", "1e", "--5", "0x10", "inf", "1,5,", "2.5 k"}) {
         SCOPED_TRACE(std::string("typed \"") + typed + "\"");
         TypeEach(VALUE, typed);
         EXPECT_EQ(Received(), Lines{});

@@ -180,7 +180,9 @@ TEST(TextEntryNumber, WholeTextIsOneNumberWithPointOrComma) {
         EXPECT_EQ(text::ParseEntryNumber(c.typed), c.number) << "typed \"" << c.typed << "\"";
     }
     EXPECT_FALSE(text::ParseEntryNumber(std::string(300, '1')).has_value());
+    // clang-format off
     EXPECT_FALSE(text::ParseEntryNumber(std::string_view("1\0" "2", 3)).has_value());
+    // clang-format on
 }
 
 }  // namespace
