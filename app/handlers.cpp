@@ -3,6 +3,7 @@
 #include "app/handlers.h"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "app/panel.h"
@@ -82,11 +83,12 @@ OMBRASTEL_CALLBACK(RnulaCB) {
     if (event != ui::EVENT_COMMIT) return 0;
     std::string entered;
     ui::GetCtrlVal(panelHandle, RNULA, &entered);
-    // R0 is read at full double precision, so 100.01 goes out as 100.01. A text that
-    // holds no number sends nothing; the refresh shows what the decade holds.
-    if (const auto r = text::ScanDouble(entered); r && std::isfinite(*r)) {
-        SendAcknowledgedSetting("R " + text::FormatPlain(*r));
-    }
+    // R0 is read at full double precision, so 100.01 goes out as 100.01, and a decimal
+    // comma is a point ("1,5" is 1.5). A text that is not wholly one number sends nothing:
+    // the field says why, and the refresh shows again what the decade holds.
+    const std::optional<double> r = text::ParseEntryNumber(entered);
+    ui::SetCtrlAttribute(panelHandle, RNULA, ui::ATTR_ENTRY_REFUSED, r ? 0 : 1);
+    if (r) SendAcknowledgedSetting("R " + text::FormatPlain(*r));
     RefreshScreen();
     return 0;
 }

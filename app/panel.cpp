@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QWidget>
 #include <iterator>
+#include <span>
 
 #include "app/handlers.h"
 #include "link/open_close.h"
@@ -52,6 +53,13 @@ constexpr CzechText kCzechTexts[] = {
     {CMD_OUTPUT, ui::ATTR_LABEL_TEXT, "Spustit"},  {RING_STANDARD, ui::ATTR_LABEL_TEXT, "Norma"},
     {RING_SCALE, ui::ATTR_LABEL_TEXT, "Stupnice"}, {CMD_SHORT, ui::ATTR_LABEL_TEXT, "Zkrat"},
     {CMD_GND, ui::ATTR_LABEL_TEXT, "Uzemnění"},
+};
+// What the entry fields say when a typed text is no number.
+constexpr CzechText kCzechRefusals[] = {
+    {VALUE, ui::ATTR_REFUSAL_TEXT, "není číslo"},
+    {RNULA, ui::ATTR_REFUSAL_TEXT, "není číslo"},
+    {THRESHOLD, ui::ATTR_REFUSAL_TEXT, "není celé číslo"},
+    {NUM_ADR, ui::ATTR_REFUSAL_TEXT, "není celé číslo"},
 };
 
 // Names for screen readers of the indicators, which show no text of their own.
@@ -113,8 +121,11 @@ void RegisterMainPanel() {
 }
 
 void ApplyCzechTexts(int panel) {
-    for (const CzechText& t : kCzechTexts) {
-        ui::SetCtrlAttribute(panel, t.control, t.attribute, t.text);
+    using Table = std::span<const CzechText>;
+    for (const Table table : {Table(kCzechTexts), Table(kCzechRefusals)}) {
+        for (const CzechText& t : table) {
+            ui::SetCtrlAttribute(panel, t.control, t.attribute, t.text);
+        }
     }
     for (const LedName& n : kCzechLedNames) {
         if (QWidget* led = ui::ControlWidget(panel, n.control)) {

@@ -202,5 +202,5 @@ void InsertFunction(int code) {
 }
 
 void InsertFunctionName(int code, const std::string& label) {
-    ui::InsertListItem(panelHandle, FUNCTION, -1, label, code);
+    ui::InsertListItem(panelHandle, FUNCTION, -1, std::string(text::TrimLineEnd(label)), code);
 }

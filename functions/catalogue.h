@@ -34,6 +34,7 @@ std::string UnitTextFromReply(std::string_view reply);
 // Prefix letter of a decimal exponent ("p" .. "T", "u" for micro), empty for the rest.
 void GetPrefixLabel(int exponent, std::string& prefix);
 
-// Append an item to the FUNCTION ring.
+// Append an item to the FUNCTION ring. A preset label ends in the name as the decade
+// replied it; the reply's CR or CR LF does not go into the item, everything else does.
 void InsertFunction(int code);
 void InsertFunctionName(int code, const std::string& label);

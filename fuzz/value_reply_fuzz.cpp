@@ -49,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (const auto e = value_reply::ParseENotation(reply)) {
         CheckShown(*e);
-        if (!number || e->decimals > static_cast<int>(seen.size())) std::abort();
+        if (!number || e->decimals > 15) std::abort();
+        // Always a prefix that has a letter (or none, for 0).
+        if (e->exponent % 3 != 0 || e->exponent < -12 || e->exponent > 12) std::abort();
         // Shown times its scale gives back the number of the reply.
         const double back = e->shown * std::pow(10.0, e->exponent);
         if (std::isnormal(back) && std::isnormal(*number) && std::fabs(*number) > 1e-290 &&

@@ -1,5 +1,6 @@
 #include "panel_state/value_reply.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/text.h"
@@ -18,6 +19,11 @@ struct Prefix {
 constexpr Prefix kDisplayPrefixes[] = {
     {'T', 12}, {'G', 9}, {'M', 6}, {'k', 3}, {'m', -3}, {'\x0E', -6}, {'n', -9}, {'p', -12},
 };
+
+// The prefix letters of E-notation values: every multiple of three from p to T.
+constexpr int kLowestPrefix = -12;
+constexpr int kHighestPrefix = 12;
+constexpr int kMostDecimals = 15;  // what VALUE can show
 
 constexpr double kOutputOffBelow = 5e-11;  // farads; the decade reports 0 when off
 constexpr double kMicroFrom = 1e-06;       // farads; from here on shown in microfarads
@@ -57,14 +63,28 @@ std::optional<ShownValue> ParseENotation(std::string_view reply) {
         if (c == '.') seenPoint = true;
         if (seenPoint && IsDigit(c)) ++decimals;
         if (c == 'E' || c == 'e') {
-            exponent = text::ScanIntAuto(reply.substr(i + 1)).value_or(0);
+            // Decimal digits: "E-08" is -8, a leading 0 is no octal marker.
+            exponent = text::ScanIntDecimal(reply.substr(i + 1)).value_or(0);
             break;
         }
     }
     const std::optional<double> value = FiniteDouble(reply);
-    const std::optional<double> scale = Scale(exponent);
-    if (!value || !scale) return std::nullopt;
-    return Shown(*value / *scale, decimals, exponent);
+    if (!value || !Scale(exponent)) return std::nullopt;
+    // Shown in the prefix below when the exponent has no letter of its own, with as many
+    // fewer decimals as the point moves right (more, beyond the letters at the low end).
+    const int shown = ShownExponent(exponent);
+    const int moved = exponent - shown;
+    decimals = std::clamp(decimals - moved, 0, kMostDecimals);
+    const std::optional<double> scale = Scale(shown);
+    if (!scale) return std::nullopt;
+    return Shown(*value / *scale, decimals, shown);
+}
+
+int ShownExponent(int exponent) {
+    if (exponent >= kHighestPrefix) return kHighestPrefix;
+    if (exponent <= kLowestPrefix) return kLowestPrefix;
+    const int below = ((exponent % 3) + 3) % 3;  // steps down to a multiple of three
+    return exponent - below;
 }
 
 std::optional<int> PrefixExponent(char c) {

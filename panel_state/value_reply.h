@@ -29,10 +29,17 @@ struct CapacitanceValue {
 inline constexpr double kCapacitanceMin = 1e-10;
 inline constexpr double kCapacitanceMax = 1.22221e-05;
 
-// An "A?" reply in E-notation ("1.2345E+03"): the digits after the point up to the "E"
-// or "e", the exponent read after it with base detection (no number there gives 0), and
-// the whole number divided by 10^exponent. Empty when the reply holds no finite number.
+// An "A?" reply in E-notation ("1.2345E+03"): the exponent read after the "E" or "e" as a
+// decimal number (no number there gives 0), shown in the prefix of ShownExponent; the
+// digits after the point up to the "E", less one for each place the point moves right
+// (never below 0: "1.5000E+02" is 150.00, "4.7000E-08" is 47.000 in n); and the whole
+// number divided by 10^(the shown exponent). Empty when the reply holds no finite number.
 std::optional<ShownValue> ParseENotation(std::string_view reply);
+
+// The exponent a value of the given exponent is shown in: the exponent itself when a
+// prefix letter (or none, for 0) belongs to it, otherwise the next lower one that has a
+// letter; T above 12 and p below -12.
+int ShownExponent(int exponent);
 
 // The exponent of a display-text prefix letter: T G M k m, the byte 0x0E (micro), n p.
 std::optional<int> PrefixExponent(char c);

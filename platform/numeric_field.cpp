@@ -4,40 +4,54 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QToolTip>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+
+#include "platform/text.h"
 
 namespace ombrastel {
 
 namespace {
 
-// What an operator may have typed so far: sign, digits, point, exponent, each optional.
-const QRegularExpression& PartialReal() {
-    static const QRegularExpression re(
-        QStringLiteral(R"(^\s*[+-]?\d*(\.\d*)?([eE][+-]?\d*)?\s*$)"));
-    return re;
-}
-const QRegularExpression& PartialInteger() {
-    static const QRegularExpression re(QStringLiteral(R"(^\s*[+-]?\d*\s*$)"));
-    return re;
-}
+const char* const kRefusedProperty = "ombrastelEntryRefused";
 
-// The number in a complete entry; nothing for a partial or non-finite one.
+// The number in a complete entry: one number for a real field, a whole one for an integer
+// field; nothing for anything else.
 bool ParseEntry(const QString& input, bool integer, double* out) {
-    const QRegularExpression& shape = integer ? PartialInteger() : PartialReal();
-    if (!shape.match(input).hasMatch()) return false;
-    bool ok = false;
-    const double v = QLocale::c().toDouble(input.trimmed(), &ok);
-    if (!ok || !std::isfinite(v)) return false;
-    *out = v;
+    const std::optional<double> v = text::ParseEntryNumber(input.toStdString());
+    if (!v || (integer && std::trunc(*v) != *v)) return false;
+    *out = *v;
     return true;
 }
 
 }  // namespace
 
+void ShowEntryRefusal(QWidget* field, const QString& why) {
+    field->setProperty(kRefusedProperty, true);
+    field->setToolTip(why);
+    field->setAccessibleDescription(why);
+    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), why, field);
+}
+
+void ClearEntryRefusal(QWidget* field) {
+    if (!EntryRefusalShown(field)) return;
+    field->setProperty(kRefusedProperty, false);
+    field->setToolTip(QString());
+    field->setAccessibleDescription(QString());
+    QToolTip::hideText();
+}
+
+bool EntryRefusalShown(const QWidget* field) {
+    return field->property(kRefusedProperty).toBool();
+}
+
 NumericField::NumericField(QWidget* parent) : QAbstractSpinBox(parent) {
     setKeyboardTracking(false);
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    setFocusPolicy(Qt::StrongFocus);  // the wheel gives no focus (and then turns nothing)
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { edited_ = true; });
     showValue();
 }
@@ -100,18 +114,33 @@ void NumericField::showValue() {
     edited_ = false;
 }
 
-bool NumericField::takeTypedText() {
-    if (!edited_) return false;
+QString NumericField::refusalText() const {
+    if (!refusalText_.isEmpty()) return refusalText_;
+    return integer_ ? QStringLiteral("not a whole number") : QStringLiteral("not a number");
+}
+
+void NumericField::setRefusalText(const QString& text) {
+    refusalText_ = text;
+}
+
+NumericField::Entry NumericField::takeTypedText() {
+    if (!edited_) return Entry::Unchanged;
     edited_ = false;
     double typed = 0.0;
-    if (!ParseEntry(lineEdit()->text(), integer_, &typed)) return false;
+    if (!ParseEntry(lineEdit()->text(), integer_, &typed)) {
+        showValue();
+        ShowEntryRefusal(this, refusalText());
+        return Entry::Refused;
+    }
+    ClearEntryRefusal(this);
     const double before = value_;
     value_ = limit(typed);
-    return value_ != before;
+    return value_ != before ? Entry::Changed : Entry::Unchanged;
 }
 
 void NumericField::stepBy(int steps) {
-    takeTypedText();
+    if (takeTypedText() == Entry::Refused) return;
+    ClearEntryRefusal(this);
     const double before = value_;
     value_ = limit(value_ + steps * step_);
     showValue();
@@ -119,8 +148,8 @@ void NumericField::stepBy(int steps) {
 }
 
 QValidator::State NumericField::validate(QString& input, int& /*pos*/) const {
-    const QRegularExpression& shape = integer_ ? PartialInteger() : PartialReal();
-    if (!shape.match(input).hasMatch()) return QValidator::Invalid;
+    // Never Invalid: that would drop the character just typed without a word. A text
+    // that is no number is refused as a whole when the entry is completed.
     double v = 0.0;
     if (!ParseEntry(input, integer_, &v)) return QValidator::Intermediate;
     return (v >= minimum_ && v <= maximum_) ? QValidator::Acceptable : QValidator::Intermediate;
@@ -141,11 +170,15 @@ QAbstractSpinBox::StepEnabled NumericField::stepEnabled() const {
 
 void NumericField::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // Return confirms the entry, changed or not.
-        takeTypedText();
+        // Return confirms the entry, changed or not; a text that is no number is refused.
+        event->accept();
+        if (takeTypedText() == Entry::Refused) {
+            lineEdit()->selectAll();
+            return;
+        }
+        ClearEntryRefusal(this);
         showValue();
         lineEdit()->selectAll();
-        event->accept();
         emit committed();
         return;
     }
@@ -159,10 +192,19 @@ void NumericField::keyPressEvent(QKeyEvent* event) {
 
 void NumericField::focusOutEvent(QFocusEvent* event) {
     // Leaving the field commits only a value the operator changed.
-    const bool changed = takeTypedText();
+    const bool changed = takeTypedText() == Entry::Changed;
     showValue();
     QAbstractSpinBox::focusOutEvent(event);
     if (changed) emit committed();
+}
+
+void NumericField::wheelEvent(QWheelEvent* event) {
+    // A wheel passing over the panel must not change a value the operator is not working on.
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QAbstractSpinBox::wheelEvent(event);
 }
 
 }  // namespace ombrastel

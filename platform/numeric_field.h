@@ -1,7 +1,12 @@
 // A numeric entry field that keeps the full value it holds. The number of decimals only
 // changes how the value is shown; reading the field gives back exactly what was set or
 // typed. It signals `committed` when the operator completes an entry: Return, a changed
-// value when focus leaves, or a step with the arrows, the arrow keys or the wheel.
+// value when focus leaves, or a step with the arrows, the arrow keys or the wheel. The
+// wheel turns it only while it has keyboard focus.
+//
+// Every character typed stays in the field until the entry is completed. A decimal comma
+// is a decimal point. A text that is not wholly one number (a whole one in an integer
+// field) commits nothing: the field shows its value again and tells the operator why.
 #pragma once
 
 #include <QAbstractSpinBox>
@@ -35,6 +40,10 @@ class NumericField : public QAbstractSpinBox {
     bool integer() const { return integer_; }
     void setInteger(bool integer);  // whole numbers only
 
+    // What the field tells the operator when it refuses a typed text.
+    QString refusalText() const;
+    void setRefusalText(const QString& text);  // empty: the English default
+
     // The text the field shows for a value.
     QString textForValue(double value) const;
 
@@ -49,11 +58,13 @@ class NumericField : public QAbstractSpinBox {
     StepEnabled stepEnabled() const override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
-    // Takes the typed text over as the value when it differs from what is shown for the
-    // present value; true when the value changed.
-    bool takeTypedText();
+    enum class Entry { Unchanged, Changed, Refused };
+    // Takes the typed text over as the value. Refused when it is no number: the field
+    // then shows its value again and says why.
+    Entry takeTypedText();
     void showValue();
     double limit(double value) const;
 
@@ -64,6 +75,13 @@ class NumericField : public QAbstractSpinBox {
     int decimals_ = 2;
     bool integer_ = false;
     bool edited_ = false;  // the operator typed since the value was last shown
+    QString refusalText_;
 };
+
+// Tells the operator at a field why an entry was refused: a tool tip at the field, kept as
+// its tool tip and accessible description (so a screen reader says it) until cleared.
+void ShowEntryRefusal(QWidget* field, const QString& why);
+void ClearEntryRefusal(QWidget* field);
+bool EntryRefusalShown(const QWidget* field);
 
 }  // namespace ombrastel

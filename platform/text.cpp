@@ -5,6 +5,7 @@
 #include <charconv>
 #include <climits>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <system_error>
 
@@ -136,6 +137,46 @@ std::optional<double> ScanDouble(std::string_view text) {
     char* end = buffer;
     const double value = StrtodC(buffer, &end);
     if (end == buffer) return std::nullopt;
+    return value;
+}
+
+std::optional<double> ParseEntryNumber(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    // The shape first, copied with the decimal comma made a point; strtod reads the rest.
+    char buffer[256];
+    if (text.empty() || text.size() >= sizeof buffer) return std::nullopt;
+    std::size_t pos = 0;
+    std::size_t out = 0;
+    auto digits = [&] {
+        std::size_t count = 0;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+            buffer[out++] = text[pos++];
+            ++count;
+        }
+        return count;
+    };
+    if (text[pos] == '+' || text[pos] == '-') buffer[out++] = text[pos++];
+    std::size_t mantissa = digits();
+    if (pos < text.size() && (text[pos] == '.' || text[pos] == ',')) {
+        buffer[out++] = '.';
+        ++pos;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return std::nullopt;
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        buffer[out++] = 'e';
+        ++pos;
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+            buffer[out++] = text[pos++];
+        if (digits() == 0) return std::nullopt;
+    }
+    if (pos != text.size()) return std::nullopt;
+    buffer[out] = '\0';
+    char* end = buffer;
+    const double value = StrtodC(buffer, &end);
+    if (end != buffer + out || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 

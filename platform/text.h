@@ -33,6 +33,13 @@ std::optional<int> ScanIntDecimal(std::string_view text);
 // what strtod accepts (inf, nan, hexadecimal).
 std::optional<double> ScanDouble(std::string_view text);
 
+// A number the operator typed. The whole text, blanks around it aside, must be one decimal
+// number: optional sign, digits with at most one decimal point or decimal comma (both
+// mean the same, in every language: "25,5" is 25.5), and an optional exponent ("2.5e3").
+// Nothing for any other text ("1.2.3", "12abc", "1,000.5", "", "inf", "0x10") or for a
+// number beyond the double range.
+std::optional<double> ParseEntryNumber(std::string_view text);
+
 // A number in plain decimal notation, no exponent, with every significant digit of the
 // value up to 12, trailing zeros trimmed: 2500, 0.0025, 0.00000047, -1.5, 0.
 std::string FormatPlain(double value);

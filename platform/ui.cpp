@@ -50,6 +50,7 @@ struct Control {
     QString labelText;  // toggle buttons keep a label that the button itself does not show
     QString onText;
     QString offText;
+    QString refusalText = QStringLiteral("not a number");  // string controls
 };
 
 struct Panel {
@@ -165,6 +166,13 @@ void SetLabel(Control& c, const QString& text) {
     c.widget->setAccessibleName(text);
 }
 
+QString RefusalText(const Control& c) {
+    if (c.kind == Kind::Numeric) {
+        return static_cast<ombrastel::NumericField*>(c.widget.data())->refusalText();
+    }
+    return c.refusalText;
+}
+
 QString LabelOf(const Control& c) {
     if (c.kind == Kind::Command) return static_cast<QAbstractButton*>(c.widget.data())->text();
     return c.labelText;
@@ -200,6 +208,20 @@ class CloseFilter : public QObject {
     int handle_;
 };
 
+// The wheel over a ring that has no keyboard focus chooses nothing: it is eaten here, so
+// a wheel passing over the panel never sends a command.
+class UnfocusedWheelFilter : public QObject {
+  public:
+    explicit UnfocusedWheelFilter(QObject* ring) : QObject(ring) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Wheel) return QObject::eventFilter(watched, event);
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w == nullptr || w->hasFocus()) return false;
+        event->ignore();
+        return true;
+    }
+};
+
 void Connect(int handle, Control& c) {
     const int id = c.id;
     const CtrlCallback cb = c.callback;
@@ -227,6 +249,8 @@ void Connect(int handle, Control& c) {
             break;
         }
         case Kind::Ring:
+            w->setFocusPolicy(Qt::StrongFocus);                  // the wheel gives a ring no focus
+            w->installEventFilter(new UnfocusedWheelFilter(w));  // owned by the ring
             QObject::connect(static_cast<QComboBox*>(w), &QComboBox::activated, w,
                              [commit](int) { commit(); });
             break;
@@ -639,6 +663,14 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
             static_cast<QAbstractSpinBox*>(w)->setButtonSymbols(
                 value != 0 ? QAbstractSpinBox::UpDownArrows : QAbstractSpinBox::NoButtons);
             return 0;
+        case ATTR_ENTRY_REFUSED:
+            if (c->kind != Kind::Numeric && c->kind != Kind::String) return kBadAttribute;
+            if (value != 0) {
+                ombrastel::ShowEntryRefusal(w, RefusalText(*c));
+            } else {
+                ombrastel::ClearEntryRefusal(w);
+            }
+            return 0;
         default:
             return kBadAttribute;
     }
@@ -658,6 +690,15 @@ int SetCtrlAttribute(int panel, int control, int attribute, const std::string& v
             if (c->kind != Kind::Toggle) return kBadAttribute;
             (attribute == ATTR_ON_TEXT ? c->onText : c->offText) = Q(value);
             ShowToggleState(*c);
+            return 0;
+        case ATTR_REFUSAL_TEXT:
+            if (c->kind == Kind::Numeric) {
+                static_cast<ombrastel::NumericField*>(c->widget.data())->setRefusalText(Q(value));
+            } else if (c->kind == Kind::String) {
+                c->refusalText = Q(value);
+            } else {
+                return kBadAttribute;
+            }
             return 0;
         default:
             return kBadAttribute;
@@ -696,6 +737,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
                     ? 0
                     : 1;
             return 0;
+        case ATTR_ENTRY_REFUSED:
+            if (c->kind != Kind::Numeric && c->kind != Kind::String) return kBadAttribute;
+            *value = ombrastel::EntryRefusalShown(w) ? 1 : 0;
+            return 0;
         default:
             return kBadAttribute;
     }
@@ -716,6 +761,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, std::string* value) 
         case ATTR_OFF_TEXT:
             if (c->kind != Kind::Toggle) return kBadAttribute;
             *value = S(attribute == ATTR_ON_TEXT ? c->onText : c->offText);
+            return 0;
+        case ATTR_REFUSAL_TEXT:
+            if (c->kind != Kind::Numeric && c->kind != Kind::String) return kBadAttribute;
+            *value = S(RefusalText(*c));
             return 0;
         default:
             return kBadAttribute;

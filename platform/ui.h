@@ -3,7 +3,8 @@
 // A panel handle indexes a table of loaded panels; a control id names a widget of that
 // panel together with its label widget. Callbacks run only when the operator commits a
 // change (a ring item chosen, a button pressed, a number or text entered and confirmed);
-// setting a value from code never calls them.
+// setting a value from code never calls them. The mouse wheel turns a numeric control or a
+// ring only while it has keyboard focus.
 #pragma once
 
 #include <functional>
@@ -29,7 +30,10 @@ enum Attribute {
     ATTR_TOP,               // int: pixels from the panel's top edge
     ATTR_LEFT,              // int: pixels from the panel's left edge
     ATTR_PRECISION,         // int: decimals a numeric control shows
-    ATTR_SHOW_INCDEC_ARROWS // int: whether a numeric control shows its arrows
+    ATTR_SHOW_INCDEC_ARROWS, // int: whether a numeric control shows its arrows
+    ATTR_REFUSAL_TEXT,       // text: what a numeric or string control says when it refuses
+                             // a typed text (a numeric control refuses one by itself)
+    ATTR_ENTRY_REFUSED       // int: 1 shows that text at the control, 0 takes it away
 };
 
 // What a panel description gives the layer: the top-level widget and, per control id,

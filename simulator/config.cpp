@@ -321,6 +321,8 @@ std::optional<Config> ParseArgs(const std::vector<std::string>& args, std::strin
             if (ok) config.replies.emplace_back(value.substr(0, eq), *bytes);
         } else if (name == "--drop-after") {
             ok = intOption(&config.dropAfter, 0, 1000000000);
+        } else if (name == "--scientific") {
+            ok = flag(&config.scientific);
         } else if (name == "--function") {
             ok = takeValue() && value.size() == 1 &&
                  std::string_view("012345678OS").find(value[0]) != std::string_view::npos;
@@ -399,6 +401,8 @@ std::string HelpText() {
         "  --drop-after N         after N exchanges drop the link (hang up the terminal)\n"
         "  --reply CMD=TEXT       answer CMD (a LIST entry) with TEXT instead; escapes \\r \\n\n"
         "                         \\t \\0 \\\\ \\xHH; may be given more than once\n"
+        "Reply form:\n"
+        "  --scientific           answer A? in plain scientific notation (1.5000E+02)\n"
         "Initial state:\n"
         "  --function C           function character (0-8, O, S)\n"
         "  --value X              value of that function in base units (ohm, farad, degree)\n"

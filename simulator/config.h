@@ -55,6 +55,10 @@ struct Config {
     // exact reply bytes, line end not included. The command still acts.
     std::vector<std::pair<std::string, std::string>> replies;
 
+    // "A?" answered in plain scientific notation (1.5000E+02) instead of the engineering
+    // and fixed layouts.
+    bool scientific = false;
+
     // Initial state.
     std::optional<char> function;  // function character at power-on
     std::optional<double> value;   // value of that function at power-on

@@ -164,6 +164,11 @@ std::string FormatFixedE(double value) {
     return reply;
 }
 
+std::string FormatScientific(double value) {
+    if (!std::isfinite(value)) value = 0.0;
+    return Printf("%.4E", value);
+}
+
 Engine::Engine(Config config) : config_(std::move(config)) {
     const int c = config_.modelClass;
     const bool capacitance = c == 4 || c == 5;
@@ -546,13 +551,17 @@ bool Engine::Settable(char function, double v) const {
 }
 
 std::string Engine::FormatValue(char function) const {
-    if (function == '0') return FormatEngineering(ValueOf('0'));
-    if (IsTemperature(function)) {
-        const int unit = config_.modelClass == 6 ? 0 : state_.unit;
-        return FormatFixedE(ToUnit(ValueOf(function), unit));
+    double value = 0.0;
+    if (function == '0') {
+        value = ValueOf('0');
+    } else if (IsTemperature(function)) {
+        value = ToUnit(ValueOf(function), config_.modelClass == 6 ? 0 : state_.unit);
+    } else if (function == '7') {
+        value = ValueOf('7');
     }
-    if (function == '7') return FormatFixedE(ValueOf('7'));
-    return FormatEngineering(0.0);
+    if (config_.scientific) return FormatScientific(value);
+    const bool fixed = IsTemperature(function) || function == '7';
+    return fixed ? FormatFixedE(value) : FormatEngineering(value);
 }
 
 std::string Engine::StatusWord() const {

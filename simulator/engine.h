@@ -92,5 +92,8 @@ std::optional<int> ParseInteger(std::string_view text);
 std::string FormatEngineering(double value);
 // 25.000E+00: exponent 0, five significant digits.
 std::string FormatFixedE(double value);
+// Plain scientific notation, one digit before the point, four after, any exponent:
+// 1.5000E+02, 4.7000E-08 (the --scientific form of "A?").
+std::string FormatScientific(double value);
 
 }  // namespace sim

@@ -155,6 +155,35 @@ TEST_F(Toolkit, NumberKeepsFullValueWhateverItShows) {
               QAbstractSpinBox::NoButtons);
 }
 
+TEST_F(Toolkit, RefusalTextsAndNoticeOnEntryFieldsOnly) {
+    std::string text;
+    EXPECT_EQ(ui::GetCtrlAttribute(panel, kNumber, ui::ATTR_REFUSAL_TEXT, &text), 0);
+    EXPECT_EQ(text, "not a number");
+    EXPECT_EQ(ui::GetCtrlAttribute(panel, kText, ui::ATTR_REFUSAL_TEXT, &text), 0);
+    EXPECT_EQ(text, "not a number");
+    static_cast<ombrastel::NumericField*>(W(kNumber))->setInteger(true);
+    EXPECT_EQ(ui::GetCtrlAttribute(panel, kNumber, ui::ATTR_REFUSAL_TEXT, &text), 0);
+    EXPECT_EQ(text, "not a whole number");
+
+    EXPECT_EQ(ui::SetCtrlAttribute(panel, kText, ui::ATTR_REFUSAL_TEXT, "není číslo"), 0);
+    EXPECT_EQ(ui::SetCtrlAttribute(panel, kText, ui::ATTR_ENTRY_REFUSED, 1), 0);
+    int shown = -1;
+    EXPECT_EQ(ui::GetCtrlAttribute(panel, kText, ui::ATTR_ENTRY_REFUSED, &shown), 0);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(W(kText)->toolTip(), QString::fromUtf8("není číslo"));
+    EXPECT_EQ(W(kText)->accessibleDescription(), QString::fromUtf8("není číslo"));
+    EXPECT_EQ(ui::SetCtrlAttribute(panel, kText, ui::ATTR_ENTRY_REFUSED, 0), 0);
+    EXPECT_EQ(W(kText)->toolTip(), QString());
+    EXPECT_EQ(W(kText)->accessibleDescription(), QString());
+
+    // Rings, buttons and LEDs take no typed text.
+    for (int control : {kRing, kToggle, kButton, kLed}) {
+        EXPECT_LT(ui::SetCtrlAttribute(panel, control, ui::ATTR_REFUSAL_TEXT, "x"), 0) << control;
+        EXPECT_LT(ui::SetCtrlAttribute(panel, control, ui::ATTR_ENTRY_REFUSED, 1), 0) << control;
+    }
+    EXPECT_TRUE(commits.empty());
+}
+
 TEST_F(Toolkit, RingsWorkByItemValue) {
     int v = 0;
     ui::GetCtrlVal(panel, kRing, &v);

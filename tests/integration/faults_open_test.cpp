@@ -167,7 +167,7 @@ TEST_F(FaultsOpenTest, FaultsTheOpenRidesOut) {
     const Items resistance = {{1, "Resistance"}};
     const Items capacitance = {{1, "Capacitance"}};
     const Items oneUnnamed =
-        With(kList3, {{1000, "User function \"A\"\r"}, {1001, "User function "}});
+        With(kList3, {{1000, "User function \"A\""}, {1001, "User function "}});
     // clang-format off
     const std::vector<SurvivedOpen> cases = {
         // what the decade does

@@ -231,10 +231,10 @@ TEST_F(FaultsSessionTest, PresetNameCannotStartACommandLine) {
         if (value >= 1000) presets.emplace_back(value, label);
     }
     const std::vector<std::pair<int, std::string>> expected = {
-        {1000, "User function \"A\rOUTP 1\"\r"},
-        {1001, "User function \"B\"\r"},
+        {1000, "User function \"A\rOUTP 1\""},
+        {1001, "User function \"B\""},
         {2000, "Timing \"T"},
-        {2001, "Timing \"U\"\r"},
+        {2001, "Timing \"U\""},
     };
     EXPECT_EQ(presets, expected);
     const Lines wire = Wire();

@@ -12,6 +12,7 @@
 #include "functions/catalogue.h"
 #include "functions/presets.h"
 #include "link/communic.h"
+#include "link/open_close.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"
 #include "support/link_fixture.h"
@@ -185,3 +186,42 @@ TEST_F(PresetsTest, RingItemsAppendedInOrder) {
 }
 
 }  // namespace
+
+// The FUNCTION items of presets whose names come with CR LF (or a lone CR) behind them, in
+// the numbered and the select-then-ask query forms: the item ends with the name as sent.
+class PresetRingTest : public PanelLinkTest {};
+
+TEST_F(PresetRingTest, RingLabelsLoseTheReplyLineEnd) {
+    struct Case {
+        int lang;
+        const char* firmware;
+        const char* lineEnd;
+        Items presets;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {3, "1.000", "", {{1000, "User function \"Pt copy\""}, {1001, "User function \" B \""},
+                          {2000, "Timing \"Ramp\""}}},
+        {1, "1.030", "", {{1000, "Uživatelská funkce \"Pt copy\""},
+                          {1001, "Uživatelská funkce \" B \""}, {2000, "Časování \"Ramp\""}}},
+        {3, "1.030", "--line-end cr --fault-commands 'UFUN:CURV:PRES*,TIM:PRES*'",
+                         {{1000, "User function \"Pt copy\""}, {1001, "User function \" B \""},
+                          {2000, "Timing \"Ramp\""}}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.firmware) + " " + c.lineEnd);
+        ShowFreshPanel(c.lang);
+        StartSim(Args(std::string("--model V330A --user-presets 'Pt copy, B ' ") +
+                      "--timing-presets Ramp --firmware " + c.firmware + " " + c.lineEnd));
+        ASSERT_TRUE(sim_->ok());
+        OpenSerial(1);
+        ASSERT_EQ(connected, 1) << messages_.Texts();
+        Items presets;
+        for (const auto& item : RingItems(FUNCTION)) {
+            if (item.first >= 1000) presets.push_back(item);
+        }
+        EXPECT_EQ(presets, c.presets);
+        CloseCommunic();
+    }
+}

@@ -79,15 +79,15 @@ std::vector<ClassCase> ClassCases() {
     const Items v330a = {
         {1, "Resistance"},      {2, "Platinum Pt385 (68)"}, {3, "Platinum Pt385 (90)"},
         {4, "Platinum Pt3916"}, {5, "Platinum Pt3926"},     {6, "Platinum User"},
-        {7, "Nickel"}, {1000, "User function \"Cal A\"\r"}, {1001, "User function \"Cal B\"\r"},
-        {2000, "Timing \"Ramp\"\r"}};
-    const Items v150 = {{1, "Capacitance"},        {1000, "User function \"Cap A\"\r"},
-                        {2000, "Timing \"T1\"\r"}, {2001, "Timing \"T2\"\r"}};
+        {7, "Nickel"}, {1000, "User function \"Cal A\""}, {1001, "User function \"Cal B\""},
+        {2000, "Timing \"Ramp\""}};
+    const Items v150 = {{1, "Capacitance"},        {1000, "User function \"Cap A\""},
+                        {2000, "Timing \"T1\""}, {2001, "Timing \"T2\""}};
     const Items v211 = {
         {1, "Resistance"},       {3000, "Platinum Pt100"},  {3001, "Platinum Pt200"},
         {3002, "Platinum Pt500"}, {3003, "Platinum Pt1000"}, {3004, "Nickel Ni100"},
         {3005, "Nickel Ni1000"},  {9, "Short"}};
-    const Items v090 = {{1, "Resistance"}, {2000, "Timing \"Pulse\"\r"}};
+    const Items v090 = {{1, "Resistance"}, {2000, "Timing \"Pulse\""}};
     // name, model, line end, back to local
     //     decade-sim options
     //     title, FUNCTION items, FUNCTION, UNIT values
@@ -285,7 +285,7 @@ TEST_F(OpenCloseTest, PresetCountsWithoutNumberOrTooLarge) {
     ASSERT_EQ(connected, 1);
     const Items items = RingItems(FUNCTION);
     ASSERT_EQ(items.size(), 1001u);
-    EXPECT_EQ(items.back(), (std::pair<int, std::string>{2999, "Timing \"T999\"\r"}));
+    EXPECT_EQ(items.back(), (std::pair<int, std::string>{2999, "Timing \"T999\""}));
     const Lines received = sim_->Bytes();
     EXPECT_EQ(std::count(received.begin(), received.end(), "TIM:PRES1000:NAME?\r\n"), 1);
     EXPECT_EQ(std::count(received.begin(), received.end(), "TIM:PRES1001:NAME?\r\n"), 0);

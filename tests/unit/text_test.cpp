@@ -159,4 +159,30 @@ TEST(TextSmall, OkNulLineEndControlBytes) {
     EXPECT_FALSE(text::HasControlByte("v.\xc4\x8d."));  // UTF-8 bytes are not control bytes
 }
 
+TEST(TextEntryNumber, WholeTextIsOneNumberWithPointOrComma) {
+    struct Case {
+        const char* typed;
+        std::optional<double> number;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"25,5", 25.5},        {"25.5", 25.5},      {"1.5", 1.5},        {"2.5e3", 2500.0},
+        {"2,5E-3", 0.0025},    {" -7 ", -7.0},      {"+3", 3.0},         {",5", 0.5},
+        {"5.", 5.0},           {"1e+2", 100.0},     {"\t0\t", 0.0},      {"100.01", 100.01},
+        {"1.2.3", {}},         {"12abc", {}},       {"1,000.5", {}},     {"", {}},
+        {" ", {}},             {"1,5,", {}},        {".", {}},           {",", {}},
+        {"-", {}},             {"1e", {}},          {"e5", {}},          {"--5", {}},
+        {"0x10", {}},          {"inf", {}},         {"nan", {}},         {"1e999", {}},
+        {"2.5 k", {}},         {"1 000", {}},       {"\xc2\xbd", {}},    {"1e5.5", {}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        EXPECT_EQ(text::ParseEntryNumber(c.typed), c.number) << "typed \"" << c.typed << "\"";
+    }
+    EXPECT_FALSE(text::ParseEntryNumber(std::string(300, '1')).has_value());
+    // clang-format off
+    EXPECT_FALSE(text::ParseEntryNumber(std::string_view("1\0" "2", 3)).has_value());
+    // clang-format on
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -34,9 +35,10 @@ TEST(ValueReply, ENotationMantissaDecimalsAndExponent) {
         {"1.5e-3\r", 1.5, 1, -3},
         {"-2.50E-06\r\n", -2.5, 2, -6},
         {"1.0E", 1.0, 1, 0},        // no number after E: exponent 0
-        {"2.2E+010", 220.0, 1, 8},  // base-detecting: a leading 0 reads octal
-        {"4.7E09", 4.7e9, 1, 0},    // "09" reads as octal 0, the digit 9 ends it
-        {"3.0E0x3", 0.003, 1, 3},   // 0x reads hexadecimal; the number itself is 3.0E0
+        {"2.2E+010", 22.0, 0, 9},   // decimal digits: a leading 0 is no octal marker
+        {"4.7E09", 4.7, 1, 9},      // "09" is 9
+        {"3.0E0x3", 3.0, 1, 0},     // no hexadecimal: the exponent is the 0 before the x
+        {"1.0E+0x200", 1.0, 1, 0},
         {"12", 12.0, 0, 0},
         {std::string("1.5\0E+03", 8), 1.5, 1, 0},  // nothing after a NUL counts
     };
@@ -44,11 +46,37 @@ TEST(ValueReply, ENotationMantissaDecimalsAndExponent) {
     for (const Case& c : cases) ExpectShown(value_reply::ParseENotation(c.reply), c);
 }
 
+TEST(ValueReply, ExponentsWithoutPrefixLetterShowInTheOneBelow) {
+    // clang-format off
+    const Case cases[] = {
+        {"1.5000E+02",  150.0,   2,   0},  // 150 degrees, not 1.5 of a prefix that is not there
+        {"4.7000E-08",   47.0,   3,  -9},  // 47.000 nF
+        {"1.0000E+08",  100.0,   2,   6},  // "E+08" is 8, not an octal misreading as 0
+        {"4.7000E-08\r\n", 47.0, 3,  -9},
+        {"1.5E+02",     150.0,   0,   0},  // never fewer than no decimals
+        {"1.5000E-01",  150.0,   2,  -3},
+        {"-2.500E+04",  -25.0,   2,   3},
+        {"1.5000E+010",  15.0,   3,   9},
+        {"1.2345E+13",  12.345,  3,  12},  // above T: shown in T
+        {"1.5E-14",     0.015,   3, -12},  // below p: shown in p with the digits it needs
+        {"1.5E-40",     1.5e-28, 15, -12},  // at most the 15 decimals VALUE can show
+        {"7E1",          70.0,   0,   0},
+    };
+    // clang-format on
+    for (const Case& c : cases) ExpectShown(value_reply::ParseENotation(c.reply), c);
+    for (int exponent = -30; exponent <= 30; ++exponent) {
+        const int shown = value_reply::ShownExponent(exponent);
+        EXPECT_LE(shown, std::max(exponent, -12)) << exponent;
+        EXPECT_GT(shown, std::min(exponent, 12) - 3) << exponent;
+        EXPECT_EQ(shown % 3, 0) << exponent;
+    }
+}
+
 TEST(ValueReply, ENotationWithoutUsableNumberGivesNothing) {
     // clang-format off
     for (const std::string& reply : {std::string(), std::string("E+03"), std::string("abc"),
                                      std::string("nan"), std::string("inf"), std::string("1E999"),
-                                     std::string("1.0E+0x200"), std::string("5E-400"),
+                                     std::string("5E-400"),
                                      std::string("\0" "1.0", 4), std::string(50, '#')}) {
         // clang-format on
         EXPECT_FALSE(value_reply::ParseENotation(reply).has_value()) << reply;
