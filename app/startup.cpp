@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/end_signals.h"
 #include "app/handlers.h"
 #include "app/panel.h"
 #include "app/settings.h"
@@ -35,9 +36,21 @@ int RunOmbrastel(int argc, char** argv) {
     connected = 0;
     EnableControls();
 
+    // A signal or the end of the desktop session ends the program as Exit does.
+    const EndSignals endSignals(
+        [] {
+            CloseCommunic();
+            ui::QuitUserInterface(0);
+        },
+        [] {
+            CloseCommunic();
+            WriteSettingsFile(panelHandle);
+        });
+
     ui::DisplayPanel(panelHandle);
     ui::RunUserInterface();
 
+    CloseCommunic();  // however the loop ended, the decade goes back to local
     WriteSettingsFile(panelHandle);
     ui::DiscardPanel(panelHandle);
     return 0;
