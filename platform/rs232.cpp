@@ -149,7 +149,7 @@ std::string DescribeOpenFailure(int port, const std::string& device, const QSeri
     }
     if (access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
         return where + "permission denied; join the group '" + GroupOf(device) +
-               "' (sudo usermod -aG " + GroupOf(device) + " $USER) and log in again";
+               "' (sudo adduser $USER " + GroupOf(device) + ") and log in again";
     }
     if (serial.error() == QSerialPort::PermissionError) {
         const std::string holder = LockHolder(device);
