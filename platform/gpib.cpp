@@ -1,5 +1,6 @@
 #include "platform/gpib.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -200,30 +201,30 @@ int OpenDev(const std::string& name, const std::string& prefix, int primaryAddre
     return device;
 }
 
-int CloseDev(int device) {
+namespace {
+
+// Takes device out of the registry and releases it, with a return to local first when
+// local is set; ERR for a descriptor that is not ours.
+int Release(int device, bool local) {
     auto& devices = Registry();
-    for (auto it = devices.begin(); it != devices.end(); ++it) {
-        if (it->first == device) {
-            devices.erase(it);
-            Binding& b = Library();
-            if (!b.available) return ERR;
-            b.ibloc(device);
-            return b.ibonl(device, 0);
-        }
-    }
-    return ERR;  // not a descriptor of ours
+    const auto it = std::find_if(devices.begin(), devices.end(),
+                                 [device](const auto& entry) { return entry.first == device; });
+    if (it == devices.end()) return ERR;
+    devices.erase(it);
+    Binding& b = Library();
+    if (!b.available) return ERR;
+    if (local) b.ibloc(device);
+    return b.ibonl(device, 0);
+}
+
+}  // namespace
+
+int CloseDev(int device) {
+    return Release(device, true);
 }
 
 int ReleaseDev(int device) {
-    auto& devices = Registry();
-    for (auto it = devices.begin(); it != devices.end(); ++it) {
-        if (it->first == device) {
-            devices.erase(it);
-            Binding& b = Library();
-            return b.available ? b.ibonl(device, 0) : ERR;
-        }
-    }
-    return ERR;
+    return Release(device, false);
 }
 
 int CloseInstrDevs(const std::string& prefix) {
