@@ -33,10 +33,10 @@ std::string SerialPortText() {
 
 // A GPIB call that failed: a time-out is no answer; an error that says the board or the
 // device is not there any more (driver error, no listener, no board) is a link gone.
-void RecordGpibFailure(const char* call, const std::string& command) {
+void RecordGpibFailure(int status, const char* call, const std::string& command) {
     const int error = gpib::iberr();
     const std::string where = "GPIB address " + std::to_string(gpibAddress) + ": ";
-    if (error == gpib::EABO) {
+    if ((status & gpib::TIMO) != 0 || error == gpib::EABO) {
         RecordFailure(LinkOutcome::NoAnswer, where + "no answer to " + Quoted(command) +
                                                  " within the time-out");
     } else if (error == gpib::ENOL) {
@@ -67,8 +67,9 @@ std::string FrameLine(const std::string& command) {
 // they failed on the link; Communic turns a 0 into 1 outside a stopping sequence.
 int ExchangeGpib(int noReply, const std::string& command, const std::string& line,
                  std::string& reply) {
-    if ((gpib::ibwrt(gpibDevice, line.data(), static_cast<long>(line.size())) & gpib::ERR) != 0) {
-        RecordGpibFailure("write", command);
+    const int written = gpib::ibwrt(gpibDevice, line.data(), static_cast<long>(line.size()));
+    if ((written & gpib::ERR) != 0) {
+        RecordGpibFailure(written, "write", command);
         if (noReply == 0) reply.clear();
         return 0;
     }
@@ -83,7 +84,7 @@ int ExchangeGpib(int noReply, const std::string& command, const std::string& lin
     // A failed read, or a count the layer cannot vouch for, is no reply at all.
     if ((status & gpib::ERR) != 0) {
         reply.clear();
-        RecordGpibFailure("read after", command);
+        RecordGpibFailure(status, "read after", command);
         return 0;
     }
     if (count < 0 || count > static_cast<long>(kMaxReplyLength)) {

@@ -6,7 +6,8 @@
 
 namespace gpib {
 
-inline constexpr int ERR = 0x8000;  // error bit of a status word
+inline constexpr int ERR = 0x8000;   // error bit of a status word
+inline constexpr int TIMO = 0x4000;  // time-out bit of a status word
 inline constexpr int T10s = 13;     // time-out code for 10 s
 
 // Error codes of iberr that the link tells apart.

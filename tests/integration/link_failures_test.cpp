@@ -207,6 +207,32 @@ TEST_F(LinkFailuresTest, GpibDeviceGoneClosesThePanel) {
     EXPECT_EQ(Lines(lines.end() - 3, lines.end()), (Lines{"A 200", "<drop>", "<ibonl 0>"}));
 }
 
+// The same silence over GPIB (each read given up after 0.1 s): one box, the link stays open.
+TEST_F(LinkFailuresTest, GpibSilentDecadeEndsTheHandlerOnce) {
+    std::size_t open = 0;
+    {
+        simtest::GpibSim healthy({"--model", "V212"});
+        OpenGpib(5);
+        ASSERT_EQ(connected, 1) << messages_.Texts();
+        open = healthy.Commands().size();
+        ClickCom();
+    }
+    simtest::GpibSim gpib({"--model", "V212", "--gpib-max-wait", "100", "--silent-after",
+                           std::to_string(open)});
+    OpenGpib(5);
+    ASSERT_EQ(connected, 1) << messages_.Texts();
+    messages_.clear();
+    Type(VALUE, "200");
+    const Lines commands = gpib.Commands();
+    EXPECT_EQ(commands.back(), "A 200");  // no refresh after it
+    ASSERT_EQ(messages_.messages().size(), 1u) << messages_.Texts();
+    EXPECT_EQ(messages_.messages()[0], CommunicationFailed(3));
+    EXPECT_TRUE(Contains(messages_.details()[0], "no answer to \"A 200\""))
+        << messages_.details()[0];
+    EXPECT_EQ(connected, 1);
+    EXPECT_EQ(Int(COM), 1);
+}
+
 TEST_F(LinkFailuresTest, SerialOpenFailuresSayWhy) {
     StartSim({"--model", "V212", "--silent"});
     std::string err = OpenCapturingStderr([] { OpenSerial(200); });
