@@ -61,6 +61,16 @@ class LinkFailuresTest : public PanelLinkTest {
         return count;
     }
 
+    // The same over GPIB, at address 5.
+    std::size_t GpibOpenExchanges(const std::vector<std::string>& args) {
+        simtest::GpibSim healthy(args);
+        OpenGpib(5);
+        EXPECT_EQ(connected, 1) << messages_.Texts();
+        const std::size_t count = healthy.Commands().size();
+        ClickCom();
+        return count;
+    }
+
     // Opens the decade in a fresh panel in language lang; the transcript and the boxes are
     // emptied afterwards.
     void OpenDecade(const std::vector<std::string>& args, int lang) {
@@ -183,14 +193,7 @@ TEST_F(LinkFailuresTest, PortClosedByThePartnerClosesThePanel) {
 // A GPIB decade that is gone (no listener any more): the same closed state; the device is
 // released without going back to local on the bus.
 TEST_F(LinkFailuresTest, GpibDeviceGoneClosesThePanel) {
-    std::size_t open = 0;
-    {
-        simtest::GpibSim healthy({"--model", "V212"});
-        OpenGpib(5);
-        ASSERT_EQ(connected, 1) << messages_.Texts();
-        open = healthy.Commands().size();
-        ClickCom();
-    }
+    const std::size_t open = GpibOpenExchanges({"--model", "V212"});
     simtest::GpibSim gpib({"--model", "V212", "--drop-after", std::to_string(open)});
     OpenGpib(5);
     ASSERT_EQ(connected, 1) << messages_.Texts();
@@ -209,14 +212,7 @@ TEST_F(LinkFailuresTest, GpibDeviceGoneClosesThePanel) {
 
 // The same silence over GPIB (each read given up after 0.1 s): one box, the link stays open.
 TEST_F(LinkFailuresTest, GpibSilentDecadeEndsTheHandlerOnce) {
-    std::size_t open = 0;
-    {
-        simtest::GpibSim healthy({"--model", "V212"});
-        OpenGpib(5);
-        ASSERT_EQ(connected, 1) << messages_.Texts();
-        open = healthy.Commands().size();
-        ClickCom();
-    }
+    const std::size_t open = GpibOpenExchanges({"--model", "V212"});
     simtest::GpibSim gpib({"--model", "V212", "--gpib-max-wait", "100", "--silent-after",
                            std::to_string(open)});
     OpenGpib(5);
