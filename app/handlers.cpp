@@ -11,6 +11,7 @@
 #include "functions/selection.h"
 #include "functions/values.h"
 #include "link/communic.h"
+#include "link/open_close.h"
 #include "panel_state/enable_controls.h"
 #include "panel_state/refresh.h"
 #include "platform/text.h"
@@ -36,10 +37,21 @@ double ScaledPanelValue() {
     return v * std::pow(10.0, valueExponent);
 }
 
+// Each handler is one sequence on the link: it stops at the first exchange that finds no
+// answer or the link gone, and tells the operator once when it ends.
+class HandlerSequence {
+  public:
+    HandlerSequence() { BeginHandlerSequence(); }
+    ~HandlerSequence() { FinishHandlerSequence(); }
+    HandlerSequence(const HandlerSequence&) = delete;
+    HandlerSequence& operator=(const HandlerSequence&) = delete;
+};
+
 }  // namespace
 
 OMBRASTEL_CALLBACK(ValueCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     double v = 0.0;
     ui::GetCtrlVal(panelHandle, VALUE, &v);
     const int f = CtrlInt(FUNCTION);
@@ -59,6 +71,7 @@ OMBRASTEL_CALLBACK(ValueCB) {
 
 OMBRASTEL_CALLBACK(UnitCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     SetCalibratorSwitch(UNIT, "U", 0);
     RefreshScreen();
     return 0;
@@ -66,6 +79,7 @@ OMBRASTEL_CALLBACK(UnitCB) {
 
 OMBRASTEL_CALLBACK(FunctionCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     SetFunction(CtrlInt(FUNCTION), 1);
     EnableControls();
     RefreshScreen();
@@ -74,6 +88,7 @@ OMBRASTEL_CALLBACK(FunctionCB) {
 
 OMBRASTEL_CALLBACK(ThresholdCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     SendAcknowledgedSetting("W " + std::to_string(CtrlInt(THRESHOLD)));
     RefreshScreen();
     return 0;
@@ -81,6 +96,7 @@ OMBRASTEL_CALLBACK(ThresholdCB) {
 
 OMBRASTEL_CALLBACK(RnulaCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     std::string entered;
     ui::GetCtrlVal(panelHandle, RNULA, &entered);
     // R0 is read at full double precision, so 100.01 goes out as 100.01, and a decimal
@@ -95,6 +111,7 @@ OMBRASTEL_CALLBACK(RnulaCB) {
 
 OMBRASTEL_CALLBACK(OutputCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     std::string unused;
     switch (decadeModel) {
         case 3:
@@ -124,6 +141,7 @@ OMBRASTEL_CALLBACK(OutputCB) {
 
 OMBRASTEL_CALLBACK(GroundCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     std::string unused;
     const bool on = LedLit(LED_GND);
     if (decadeModel == 4 || decadeModel == 5) {
@@ -140,6 +158,7 @@ OMBRASTEL_CALLBACK(GroundCB) {
 
 OMBRASTEL_CALLBACK(ShortCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     if (decadeModel != 3 && decadeModel != 7) return 0;
     std::string unused;
     Communic(1, LedLit(LED_SHORT) ? "OUTP:SHOR 0" : "OUTP:SHOR 1", unused);
@@ -150,6 +169,7 @@ OMBRASTEL_CALLBACK(ShortCB) {
 
 OMBRASTEL_CALLBACK(StandardCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     SetCalibratorSwitch(RING_STANDARD, "T", 0);
     // The scale only means something for the IEC 751 standard; dim it for the other one
     // whether or not the decade took the command.
@@ -161,6 +181,7 @@ OMBRASTEL_CALLBACK(StandardCB) {
 
 OMBRASTEL_CALLBACK(ScaleCB) {
     if (event != ui::EVENT_COMMIT) return 0;
+    const HandlerSequence sequence;
     SetCalibratorSwitch(RING_SCALE, "S", 0);
     RefreshScreen();
     return 0;

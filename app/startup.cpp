@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/end_signals.h"
 #include "app/handlers.h"
 #include "app/panel.h"
 #include "app/settings.h"
@@ -35,10 +36,27 @@ int RunOmbrastel(int argc, char** argv) {
     connected = 0;
     EnableControls();
 
+    // A signal or the end of the desktop session ends the program as Exit does.
+    bool endedFromOutside = false;
+    const EndSignals endSignals(
+        [&endedFromOutside] {
+            endedFromOutside = true;
+            CloseCommunic();
+            ui::QuitUserInterface(0);
+        },
+        [&endedFromOutside] {
+            endedFromOutside = true;
+            CloseCommunic();
+            WriteSettingsFile(panelHandle);
+        });
+
     ui::DisplayPanel(panelHandle);
     ui::RunUserInterface();
 
-    if (!WriteSettingsFile(panelHandle)) ShowSettingsNotWritten();
+    CloseCommunic();  // however the loop ended, the decade goes back to local
+    // A program ended by a signal or by the desktop session must not wait on a box that
+    // nobody may be there to close; the failure is still said on standard error.
+    if (!WriteSettingsFile(panelHandle) && !endedFromOutside) ShowSettingsNotWritten();
     ui::DiscardPanel(panelHandle);
     return 0;
 }

@@ -43,7 +43,8 @@ inline bool LoadBenchPanel() {
     connected = 0;
     EnableControls();
     ui::DisplayPanel(panelHandle);
-    ui::SetMessagePopupHandler([](const std::string&, const std::string&) { ++PopupCount(); });
+    ui::SetMessagePopupHandler(
+        [](const std::string&, const std::string&, const std::string&) { ++PopupCount(); });
     return true;
 }
 

@@ -42,6 +42,9 @@ int Result(bool taken) {
 }  // namespace
 
 void ShowRefusalWarning() {
+    // No reply at all is no refusal: the sequence says "Communication failed." at its end.
+    if (StoppedSequenceFailed()) return;
+    NoteRefusal("the decade refused the setting");
     if (language == 3) {
         ui::MessagePopup("Warning", "Could not set value!");
     } else {

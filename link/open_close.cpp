@@ -2,6 +2,7 @@
 #include "link/open_close.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <span>
 #include <string>
 
@@ -69,20 +70,26 @@ struct Warning {
 constexpr Warning kNoGpib{"Could not open GPIB.", "Nenalezen port GPIB."};
 constexpr Warning kNoSerialPort{"Could not open serial port.", "Nenalezen sériový port."};
 constexpr Warning kNoDecade{"Decade box not found!", "Dekáda nenalezena."};
-constexpr Warning kRefreshFailed{"Communication failed.", "Komunikace selhala."};
+constexpr Warning kCommunicationFailed{"Communication failed.", "Komunikace selhala."};
 
-void ShowWarning(const Warning& w) {
-    if (language == 3) {
-        ui::MessagePopup("Warning", w.english);
-    } else {
-        ui::MessagePopup("Upozornění", w.czech);
-    }
+// The box in the operator's language, the reason behind its details button, and the same
+// as one line on the standard error.
+void ShowWarning(const Warning& w, const std::string& reason) {
+    const char* text = language == 3 ? w.english : w.czech;
+    std::fprintf(stderr, "ombrastel: %s%s%s\n", text, reason.empty() ? "" : " ", reason.c_str());
+    std::fflush(stderr);
+    ui::MessagePopup(language == 3 ? "Warning" : "Upozornění", text, reason);
 }
 
-int FailOpen(const Warning& w) {
-    ShowWarning(w);
+int FailOpen(const Warning& w, const std::string& reason) {
+    ShowWarning(w, reason);
     CloseCommunic();
     return 0;
+}
+
+// Why the open's exchanges failed, or fallback when they all went through.
+std::string LinkReasonOr(const std::string& fallback) {
+    return SequenceLinkFailed() ? SequenceResult().reason : fallback;
 }
 
 // Entries of the FUNCTION ring per class: a plain code, a probed code (listed only when the
@@ -196,12 +203,50 @@ void AdjustUnitRing() {
     }
 }
 
+// The state after a close: no decade, the bare title, the link controls usable, COM off.
+void EnterClosedState() {
+    decadeModel = 0;
+    modelName.clear();
+    serialNumber = 0;
+    firmwareVersion = 0.0f;
+    SetName();
+    connected = 0;
+    EnableControls();
+    ui::SetCtrlVal(panelHandle, COM, 0);
+    firstReadDone = 0;
+}
+
+// A link that is gone: the port or device is let go without sending anything.
+void DropLink() {
+    if (!connected) return;
+    if (linkType != 0) {
+        if (gpibDevice >= 0) gpib::ReleaseDev(gpibDevice);
+    } else {
+        rs232::CloseCom(comPort);
+    }
+    EnterClosedState();
+}
+
 }  // namespace
+
+void BeginHandlerSequence() {
+    BeginSequence(true);
+}
+
+void FinishHandlerSequence() {
+    const ExchangeResult result = SequenceResult();
+    BeginSequence(false);
+    if (result.outcome == LinkOutcome::LinkGone) DropLink();
+    if (result.outcome == LinkOutcome::LinkGone || result.outcome == LinkOutcome::NoAnswer) {
+        ShowWarning(kCommunicationFailed, result.reason);
+    }
+}
 
 int OpenCommunic() {
     // A link still open is closed on the settings it was opened with, before the new ones
     // are read; otherwise its port would stay open and the new one get its local command.
     if (connected) CloseCommunic();
+    BeginSequence(false);
     ui::GetCtrlVal(panelHandle, RING, &linkType);
     ui::GetCtrlVal(panelHandle, NUM_ADR, &gpibAddress);
     ui::GetCtrlVal(panelHandle, SERIAL, &comPort);
@@ -211,12 +256,12 @@ int OpenCommunic() {
     if (linkType != 0) {
         gpib::CloseInstrDevs(kGpibPrefix);
         gpibDevice = gpib::OpenDev("", kGpibPrefix, gpibAddress);
-        if (gpibDevice < 0) return FailOpen(kNoGpib);
+        if (gpibDevice < 0) return FailOpen(kNoGpib, gpib::LastError());
         gpib::ibtmo(gpibDevice, gpib::T10s);
         gpib::ibpad(gpibDevice, gpibAddress);
     } else {
         if (rs232::OpenComConfig(comPort, "", baudRate, 0, 8, 1, 512, 512) != 0) {
-            return FailOpen(kNoSerialPort);
+            return FailOpen(kNoSerialPort, rs232::OpenError(comPort));
         }
         rs232::SetXMode(comPort, 0);
         rs232::SetCTSMode(comPort, 0);
@@ -232,7 +277,10 @@ int OpenCommunic() {
     FindModel(identity);
     ScanDeviceInfo(identity);
     SetName();
-    if (decadeModel == 0) return FailOpen(kNoDecade);
+    if (decadeModel == 0) {
+        return FailOpen(kNoDecade, LinkReasonOr("the identity reply \"" + identity +
+                                                "\" names no known decade"));
+    }
 
     // Both flags describe the decade of this link, so a later open recomputes them.
     newFirmware = 0;
@@ -257,12 +305,15 @@ int OpenCommunic() {
     }
     AdjustUnitRing();
     EnableControls();
-    if (!RefreshScreen() || SerialLinkLost()) return FailOpen(kRefreshFailed);
+    if (!RefreshScreen() || SerialLinkLost()) {
+        return FailOpen(kCommunicationFailed, LinkReasonOr("the link closed during the open"));
+    }
     return 1;
 }
 
 int CloseCommunic() {
     if (!connected) return 1;
+    BeginSequence(false);  // the local command goes out whatever happened before
     if (linkType != 0) {
         if (gpibDevice >= 0) gpib::CloseDev(gpibDevice);  // returns the decade to local
     } else {
@@ -275,15 +326,7 @@ int CloseCommunic() {
         ui::Delay(kWaitBeforePortClose);
         rs232::CloseCom(comPort);
     }
-    decadeModel = 0;
-    modelName.clear();
-    serialNumber = 0;
-    firmwareVersion = 0.0f;
-    SetName();
-    connected = 0;
-    EnableControls();
-    ui::SetCtrlVal(panelHandle, COM, 0);
-    firstReadDone = 0;
+    EnterClosedState();
     return 1;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/gpib.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,9 +26,9 @@ using IbconfigFn = int (*)(int device, int option, int value);
 using IblocFn = int (*)(int device);
 using CountLongFn = long (*)();
 using CountIntFn = int (*)();
+using ErrorFn = int (*)();
 
 struct Binding {
-    bool tried = false;
     bool available = false;
     IbdevFn ibdev = nullptr;
     IbonlFn ibonl = nullptr;
@@ -37,12 +38,18 @@ struct Binding {
     IblocFn ibloc = nullptr;
     CountLongFn countLong = nullptr;
     CountIntFn countInt = nullptr;
+    ErrorFn error = nullptr;  // ThreadIberr, where the library has it
 };
+
+std::string lastError;
 
 #if defined(_WIN32)
 using LibraryHandle = HMODULE;
 LibraryHandle OpenLibrary(const char* name) {
     return LoadLibraryA(name);
+}
+std::string LoadError() {
+    return "error " + std::to_string(GetLastError());
 }
 void* Symbol(LibraryHandle library, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(library, name));
@@ -55,6 +62,10 @@ constexpr const char* kLibraryNames[] = {"gpib-32.dll", "ni4882.dll"};
 using LibraryHandle = void*;
 LibraryHandle OpenLibrary(const char* name) {
     return dlopen(name, RTLD_NOW | RTLD_LOCAL);
+}
+std::string LoadError() {
+    const char* text = dlerror();
+    return text != nullptr ? text : "unknown error";
 }
 void* Symbol(LibraryHandle library, const char* name) {
     return dlsym(library, name);
@@ -72,34 +83,67 @@ bool Resolve(LibraryHandle library, const char* name, Fn& target) {
     return address != nullptr;
 }
 
-bool ResolveAll(LibraryHandle library, Binding& b) {
-    bool ok = Resolve(library, "ibdev", b.ibdev) && Resolve(library, "ibonl", b.ibonl) &&
-              Resolve(library, "ibwrt", b.ibwrt) && Resolve(library, "ibrd", b.ibrd) &&
-              Resolve(library, "ibconfig", b.ibconfig) && Resolve(library, "ibloc", b.ibloc);
+// Resolves every name the link needs; the first one missing goes to *missing.
+bool ResolveAll(LibraryHandle library, Binding& b, std::string* missing) {
+    const auto need = [&](const char* name, auto& target) {
+        if (Resolve(library, name, target)) return true;
+        *missing = name;
+        return false;
+    };
+    const bool ok = need("ibdev", b.ibdev) && need("ibonl", b.ibonl) && need("ibwrt", b.ibwrt) &&
+                    need("ibrd", b.ibrd) && need("ibconfig", b.ibconfig) &&
+                    need("ibloc", b.ibloc);
     if (!ok) return false;
+    Resolve(library, "ThreadIberr", b.error);
     if (Resolve(library, "ThreadIbcntl", b.countLong)) return true;
-    return Resolve(library, "ThreadIbcnt", b.countInt);
+    return need("ThreadIbcnt", b.countInt);
 }
 
-// Loads the library the first time anything needs it; the result is kept for the run.
 Binding& Library() {
     static Binding binding;
-    if (binding.tried) return binding;
-    binding.tried = true;
+    return binding;
+}
+
+// Looks for the library until one loads; once loaded it stays for the run.
+Binding& FindLibrary() {
+    Binding& binding = Library();
+    if (binding.available) return binding;
+    std::string tried;
     for (const char* name : kLibraryNames) {
+        if (!tried.empty()) tried += "; ";
         LibraryHandle library = OpenLibrary(name);
-        if (library == nullptr) continue;
+        if (library == nullptr) {
+            tried += LoadError();
+            continue;
+        }
         Binding candidate;
-        if (ResolveAll(library, candidate)) {
-            candidate.tried = true;
+        std::string missing;
+        if (ResolveAll(library, candidate, &missing)) {
             candidate.available = true;
             binding = candidate;
             return binding;  // stays loaded until the program ends
         }
+        tried += std::string(name) + " lacks the function " + missing;
         CloseLibrary(library);
     }
+    lastError = "no usable GPIB library: " + tried;
     return binding;
 }
+
+struct NamedError {
+    int code;
+    const char* name;
+};
+constexpr NamedError kErrorNames[] = {
+    {0, "EDVR (system error)"},          {1, "ECIC (not controller-in-charge)"},
+    {2, "ENOL (no listener)"},           {3, "EADR (not addressed)"},
+    {4, "EARG (invalid argument)"},      {5, "ESAC (not system controller)"},
+    {6, "EABO (I/O aborted, time-out)"}, {7, "ENEB (no such board)"},
+    {8, "EDMA (DMA error)"},             {10, "EOIP (I/O in progress)"},
+    {11, "ECAP (no capability)"},        {12, "EFSO (file system error)"},
+    {14, "EBUS (bus error)"},            {15, "ESTB (status byte lost)"},
+    {16, "ESRQ (SRQ stuck on)"},         {20, "ETAB (table problem)"},
+};
 
 // Descriptors handed out by OpenDev, with the instrument prefix they belong to.
 std::vector<std::pair<int, std::string>>& Registry() {
@@ -114,34 +158,73 @@ bool ValidAddress(int address) {
 }  // namespace
 
 bool LibraryAvailable() {
-    return Library().available;
+    return FindLibrary().available;
+}
+
+std::string LastError() {
+    return lastError;
+}
+
+int iberr() {
+    const Binding& b = Library();
+    return (b.available && b.error != nullptr) ? b.error() : -1;
+}
+
+std::string ErrorName(int error) {
+    for (const NamedError& e : kErrorNames) {
+        if (e.code == error) return e.name;
+    }
+    return error < 0 ? "an error the library does not name" : "error " + std::to_string(error);
 }
 
 int OpenDev(const std::string& name, const std::string& prefix, int primaryAddress) {
     // Only the free descriptor on the first board is offered; named devices need a
     // configuration file this program does not have.
-    if (!name.empty()) return -1;
-    if (!ValidAddress(primaryAddress)) return -1;
-    Binding& b = Library();
+    if (!name.empty()) {
+        lastError = "named GPIB devices are not supported";
+        return -1;
+    }
+    if (!ValidAddress(primaryAddress)) {
+        lastError = "GPIB address " + std::to_string(primaryAddress) + " is outside 0 to 30";
+        return -1;
+    }
+    Binding& b = FindLibrary();
     if (!b.available) return -1;
     const int device = b.ibdev(0, primaryAddress, 0, T10s, 1, 0);
-    if (device < 0) return -1;
+    if (device < 0) {
+        lastError = "GPIB board 0, address " + std::to_string(primaryAddress) +
+                    ": ibdev failed with " + ErrorName(iberr());
+        return -1;
+    }
+    lastError.clear();
     Registry().emplace_back(device, prefix);
     return device;
 }
 
-int CloseDev(int device) {
+namespace {
+
+// Takes device out of the registry and releases it, with a return to local first when
+// local is set; ERR for a descriptor that is not ours.
+int Release(int device, bool local) {
     auto& devices = Registry();
-    for (auto it = devices.begin(); it != devices.end(); ++it) {
-        if (it->first == device) {
-            devices.erase(it);
-            Binding& b = Library();
-            if (!b.available) return ERR;
-            b.ibloc(device);
-            return b.ibonl(device, 0);
-        }
-    }
-    return ERR;  // not a descriptor of ours
+    const auto it = std::find_if(devices.begin(), devices.end(),
+                                 [device](const auto& entry) { return entry.first == device; });
+    if (it == devices.end()) return ERR;
+    devices.erase(it);
+    Binding& b = Library();
+    if (!b.available) return ERR;
+    if (local) b.ibloc(device);
+    return b.ibonl(device, 0);
+}
+
+}  // namespace
+
+int CloseDev(int device) {
+    return Release(device, true);
+}
+
+int ReleaseDev(int device) {
+    return Release(device, false);
 }
 
 int CloseInstrDevs(const std::string& prefix) {

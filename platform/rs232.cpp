@@ -2,13 +2,20 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSerialPort>
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <memory>
 
 #if !defined(_WIN32)
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace rs232 {
@@ -24,6 +31,9 @@ constexpr int kTimedOut = -99;  // write time-out
 struct OpenPort {
     std::unique_ptr<QSerialPort> device;
     int timeoutMs = 1000;
+    bool lastReadGotByte = false;
+    std::string openError;
+    std::string closedReason;
 };
 
 std::array<OpenPort, kMaxPort + 1>& Ports() {
@@ -69,10 +79,85 @@ bool IsFatal(QSerialPort::SerialPortError error) {
            error == QSerialPort::WriteError || error == QSerialPort::PermissionError;
 }
 
+// Why the port was closed, from the error that ended it (its error text may be older).
+std::string ClosingReason(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::ResourceError:
+            return "the device went away (unplugged, or the other end hung up)";
+        case QSerialPort::ReadError:
+            return "read error: the device is gone or its line hung up";
+        case QSerialPort::WriteError:
+            return "write error on the device";
+        case QSerialPort::PermissionError:
+            return "access to the device was lost";
+        default:
+            return "the device failed (serial error " + std::to_string(static_cast<int>(error)) +
+                   ")";
+    }
+}
+
+void CloseBroken(int port, QSerialPort* device) {
+    Ports()[static_cast<std::size_t>(port)].closedReason = ClosingReason(device->error());
+    Release(port);
+}
+
 bool CloseIfBroken(int port, QSerialPort* device) {
     if (!IsFatal(device->error()) && device->isOpen()) return false;
-    Release(port);
+    CloseBroken(port, device);
     return true;
+}
+
+#if !defined(_WIN32)
+// The process that holds the port's lock file, as "process 1234 (name)", when one does.
+std::string LockHolder(const std::string& device) {
+    QString name = QString::fromStdString(device);
+    if (name.startsWith("/dev/")) name = name.mid(5);
+    name.replace('/', '_');
+    const QStringList folders = {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
+                                 "/var/spool/uucp", QDir::tempPath()};
+    for (const QString& folder : folders) {
+        QLockFile lock(folder + "/LCK.." + name);
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0) continue;
+        std::string command;
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::getline(comm, command);
+        if (command.empty()) command = application.toStdString();
+        return "process " + std::to_string(pid) + (command.empty() ? "" : " (" + command + ")");
+    }
+    return {};
+}
+
+std::string GroupOf(const std::string& device) {
+    struct stat info;
+    if (stat(device.c_str(), &info) != 0) return "dialout";
+    const group* g = getgrgid(info.st_gid);
+    return (g == nullptr || info.st_gid == 0) ? "dialout" : g->gr_name;
+}
+#endif
+
+// What stopped the open of device, as the operator can act on it.
+std::string DescribeOpenFailure(int port, const std::string& device, const QSerialPort& serial) {
+    const std::string where = "COM" + std::to_string(port) + " is " + device + ": ";
+#if defined(_WIN32)
+    return where + serial.errorString().toStdString();
+#else
+    if (serial.error() == QSerialPort::DeviceNotFoundError || access(device.c_str(), F_OK) != 0) {
+        return where + "no such device";
+    }
+    if (access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
+        return where + "permission denied; join the group '" + GroupOf(device) +
+               "' (sudo adduser $USER " + GroupOf(device) + ") and log in again";
+    }
+    if (serial.error() == QSerialPort::PermissionError) {
+        const std::string holder = LockHolder(device);
+        return where + "in use by " + (holder.empty() ? "another program" : holder) + " (" +
+               serial.errorString().toStdString() + ")";
+    }
+    return where + serial.errorString().toStdString();
+#endif
 }
 
 }  // namespace
@@ -98,6 +183,9 @@ int OpenComConfig(int port, const std::string& deviceName, long baudRate, int pa
                   int stopBits, int /*inputQueueSize*/, int /*outputQueueSize*/) {
     if (!ValidNumber(port)) return kNoPort;
     Release(port);
+    OpenPort& entry = Ports()[static_cast<std::size_t>(port)];
+    entry.openError = "COM" + std::to_string(port) + ": unusable settings";
+    entry.closedReason.clear();
 
     QSerialPort::Parity parityMode;
     switch (parity) {
@@ -122,7 +210,10 @@ int OpenComConfig(int port, const std::string& deviceName, long baudRate, int pa
     auto device = std::make_unique<QSerialPort>();
     const std::string name = deviceName.empty() ? PortDeviceName(port) : deviceName;
     device->setPortName(QString::fromStdString(name));
-    if (!device->open(QIODevice::ReadWrite)) return kFailed;
+    if (!device->open(QIODevice::ReadWrite)) {
+        entry.openError = DescribeOpenFailure(port, name, *device);
+        return kFailed;
+    }
     const bool configured =
         device->setBaudRate(static_cast<qint32>(baudRate)) &&
         device->setDataBits(static_cast<QSerialPort::DataBits>(dataBits)) &&
@@ -130,9 +221,12 @@ int OpenComConfig(int port, const std::string& deviceName, long baudRate, int pa
         device->setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
         device->setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
+        entry.openError = "COM" + std::to_string(port) + " is " + name + ": " +
+                          device->errorString().toStdString();
         device->close();
         return kFailed;
     }
+    entry.openError.clear();
     Ports()[static_cast<std::size_t>(port)].device = std::move(device);
     Ports()[static_cast<std::size_t>(port)].timeoutMs = 1000;
     return 0;
@@ -225,10 +319,13 @@ int ComRdTerm(int port, char* buffer, int maxLength, int terminator) {
     const int timeoutMs = Ports()[static_cast<std::size_t>(port)].timeoutMs;
     QDeadlineTimer deadline(timeoutMs);
     int count = 0;
+    bool& gotByte = Ports()[static_cast<std::size_t>(port)].lastReadGotByte;
+    gotByte = false;
     while (count < maxLength) {
         if (device->bytesAvailable() > 0) {
             char byte = 0;
             if (!device->getChar(&byte)) break;
+            gotByte = true;
             if (static_cast<unsigned char>(byte) == static_cast<unsigned char>(terminator)) {
                 return count;
             }
@@ -242,7 +339,7 @@ int ComRdTerm(int port, char* buffer, int maxLength, int terminator) {
             if (CloseIfBroken(port, device)) return count;
             if (device->error() != QSerialPort::TimeoutError &&
                 device->error() != QSerialPort::NoError) {
-                Release(port);
+                CloseBroken(port, device);
                 return count;
             }
             break;
@@ -259,6 +356,21 @@ int CloseCom(int port) {
 
 bool IsOpen(int port) {
     return Device(port) != nullptr;
+}
+
+std::string OpenError(int port) {
+    if (!ValidNumber(port)) return "COM" + std::to_string(port) + " is no port (1 to 256)";
+    return Ports()[static_cast<std::size_t>(port)].openError;
+}
+
+std::string ClosedReason(int port) {
+    if (!ValidNumber(port)) return {};
+    const std::string& reason = Ports()[static_cast<std::size_t>(port)].closedReason;
+    return reason.empty() ? "the port is not open" : reason;
+}
+
+bool LastReadGotByte(int port) {
+    return ValidNumber(port) && Ports()[static_cast<std::size_t>(port)].lastReadGotByte;
 }
 
 }  // namespace rs232

@@ -26,4 +26,14 @@ int ComRdTerm(int port, char* buffer, int maxLength, int terminator);
 int CloseCom(int port);
 bool IsOpen(int port);
 
+// Why things went wrong, in one line each, for the operator and the standard error:
+// the last failed OpenComConfig of the port (the device COM n resolved to and the
+// system's reason, with what to do about it), and why the layer itself closed the port
+// after a read or resource error.
+std::string OpenError(int port);
+std::string ClosedReason(int port);
+// True when the last ComRdTerm of the port received any byte at all, the line end
+// included: a decade that sent an empty line did answer.
+bool LastReadGotByte(int port);
+
 }  // namespace rs232

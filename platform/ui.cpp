@@ -877,14 +877,15 @@ int GetValueFromIndex(int panel, int control, int index, int* value) {
 
 // ---- Messages, cursor, waiting
 
-int MessagePopup(const std::string& title, const std::string& text) {
+int MessagePopup(const std::string& title, const std::string& text, const std::string& detail) {
     if (PopupHandler()) {
-        PopupHandler()(title, text);
+        PopupHandler()(title, text, detail);
         return 0;
     }
     if (QApplication::instance() == nullptr) return kBadPanel;
     QMessageBox box(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::Ok,
                     QApplication::activeWindow());
+    if (!detail.empty()) box.setDetailedText(Q(detail));
     // The operator must see the message even while the wait cursor is on.
     const bool cursor = waitCursorOn;
     if (cursor) QApplication::restoreOverrideCursor();

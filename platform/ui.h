@@ -91,9 +91,12 @@ int GetNumListItems(int panel, int control, int* count);
 int GetLabelFromIndex(int panel, int control, int index, std::string* label);
 int GetValueFromIndex(int panel, int control, int index, int* value);
 
-// Modal message box with one OK button. Tests install a handler instead of a box.
-int MessagePopup(const std::string& title, const std::string& text);
-using MessagePopupHandler = std::function<void(const std::string& title, const std::string& text)>;
+// Modal message box with one OK button. A detail (why it happened) goes behind the box's
+// "Show Details..." button. Tests install a handler instead of a box.
+int MessagePopup(const std::string& title, const std::string& text,
+                 const std::string& detail = {});
+using MessagePopupHandler = std::function<void(const std::string& title, const std::string& text,
+                                               const std::string& detail)>;
 void SetMessagePopupHandler(MessagePopupHandler handler);  // empty handler: real boxes
 
 void SetWaitCursor(int on);

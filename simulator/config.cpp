@@ -319,6 +319,10 @@ std::optional<Config> ParseArgs(const std::vector<std::string>& args, std::strin
                 ok ? DecodeEscapes(std::string_view(value).substr(eq + 1)) : std::nullopt;
             ok = bytes.has_value();
             if (ok) config.replies.emplace_back(value.substr(0, eq), *bytes);
+        } else if (name == "--silent-after") {
+            ok = intOption(&config.silentAfter, 0, 1000000000);
+        } else if (name == "--silent-for") {
+            ok = intOption(&config.silentFor, 0, 1000000000);
         } else if (name == "--drop-after") {
             ok = intOption(&config.dropAfter, 0, 1000000000);
         } else if (name == "--scientific") {
@@ -391,6 +395,8 @@ std::string HelpText() {
         "  --refuse LIST          refuse these commands\n"
         "  --silent               never reply\n"
         "  --silent-to LIST       no reply to these commands\n"
+        "  --silent-after N       no reply after N exchanges (a decade that stopped answering)\n"
+        "  --silent-for M         with --silent-after: only for M exchanges, then answer again\n"
         "  --delay MS             send each reply MS milliseconds late\n"
         "  --garbage              replace each reply by junk bytes\n"
         "  --long-replies         pad each reply to 64 bytes before its line end\n"

@@ -45,6 +45,10 @@ Response Device::OnLine(std::string_view line) {
         }
     }
     if (!reply || config_.silent || MatchesAny(config_.silentTo, command)) return response;
+    if (config_.silentAfter >= 0 && exchanges_ > config_.silentAfter &&
+        (config_.silentFor < 0 || exchanges_ <= config_.silentAfter + config_.silentFor)) {
+        return response;  // the decade stopped answering (busy, or switched off and on)
+    }
 
     const bool faulty = config_.faultCommands.empty() || MatchesAny(config_.faultCommands, command);
     std::string text = *reply;

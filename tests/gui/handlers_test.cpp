@@ -230,12 +230,20 @@ TEST_F(V212Handlers, ThresholdAcceptsOkInAnyLetterCase) {
     EXPECT_EQ(Int(THRESHOLD), 300);
 }
 
-TEST_F(V212Handlers, ThresholdWithoutReplyWarnsAndStillRefreshes) {
+// No reply at all is no refusal: the sequence stops there (no refresh), says so once, and
+// the link stays open, so the next setting goes through.
+TEST_F(V212Handlers, ThresholdWithoutReplyEndsTheSequenceOnce) {
     bench_->relay->SetMode(ReplyRelay::Mode::DropNextReply);
     Type(THRESHOLD, "400");
-    EXPECT_EQ(Wire(), (Lines{"W 400"} + kRefresh2));
+    EXPECT_EQ(Wire(), (Lines{"W 400"}));
     EXPECT_EQ(messages_.messages(),
-              (std::vector<MessageRecorder::Message>{{"Warning", "Could not set value!"}}));
+              (std::vector<MessageRecorder::Message>{{"Warning", "Communication failed."}}));
+    EXPECT_EQ(connected, 1);
+    messages_.clear();
+    Sim().ClearTranscript();
+    Type(THRESHOLD, "500");
+    EXPECT_EQ(Wire(), (Lines{"W 500"} + kRefresh2));
+    EXPECT_TRUE(messages_.messages().empty()) << messages_.Texts();
 }
 
 TEST_F(V212Handlers, R0GoesOutAtDoublePrecision) {

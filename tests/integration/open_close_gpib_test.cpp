@@ -20,14 +20,6 @@
 
 namespace {
 
-// The operator chooses GPIB and the address and switches COM on.
-void OpenGpib(int address) {
-    ui::SetCtrlVal(panelHandle, RING, 1);
-    ComTypeCB(panelHandle, RING, ui::EVENT_COMMIT, nullptr, 0, 0);
-    ui::SetCtrlVal(panelHandle, NUM_ADR, address);
-    ClickCom();
-}
-
 std::vector<int> RingValues(int control) {
     std::vector<int> values;
     for (const auto& item : RingItems(control)) values.push_back(item.first);

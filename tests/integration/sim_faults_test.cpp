@@ -40,6 +40,16 @@ TEST(SimFaults, SilentToChosenCommands) {
           {{"V?\r\n", "", 150}, {"F1\r\n", "", 150}, {"A?\r\n", "0.0000E+00\r\n", 150}});
 }
 
+TEST(SimFaults, SilentAfterSomeExchangesForAWhile) {
+    // Answers the first exchange, is silent to the next two (which still act), then
+    // answers again.
+    Check({"--model", "V212", "--silent-after", "1", "--silent-for", "2"},
+          {{"F0\r\n", "Ok\r\n", 150},
+           {"F1\r\n", "", 150},
+           {"V?\r\n", "", 150},
+           {"V?\r\n", "F1U0\r\n", 150}});
+}
+
 TEST(SimFaults, GarbageReplies) {
     Check({"--model", "V212", "--garbage"}, {{"*IDN?\r\n", "#\xA5?~%\x7F!\r\n", 150}});
 }

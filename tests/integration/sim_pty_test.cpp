@@ -128,7 +128,7 @@ TEST(SimProgram, HelpNamesEveryOption) {
          {"--model", "--serial", "--firmware", "--user-presets", "--timing-presets", "--refuse",
           "--link", "--transcript", "--silent", "--silent-to", "--delay", "--garbage",
           "--long-replies", "--nul-bytes", "--no-line-end", "--line-end", "--drop-after",
-          "--first-idn"}) {
+          "--first-idn", "--silent-after", "--silent-for"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

@@ -10,10 +10,12 @@
 #include <QProcessEnvironment>
 #include <optional>
 
+#include "app/panel.h"
 #include "app/shared_state.h"
 #include "link/communic.h"
 #include "link/open_close.h"
 #include "platform/rs232.h"
+#include "platform/ui.h"
 #include "simulator/config.h"
 #include "simulator/transcript.h"
 
@@ -108,17 +110,40 @@ bool LinkedPty::Write(const std::string& bytes) {
 }
 
 void ExpectPassesWithoutGpibLibrary(const std::string& filter) {
+    ExpectChildPasses(filter, ChildRun{{{"LD_LIBRARY_PATH", ""}}, {}, {}});
+}
+
+void ExpectChildPasses(const std::string& filter, const ChildRun& run) {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("LD_LIBRARY_PATH");
+    for (const auto& [name, value] : run.environment) {
+        if (value.empty()) {
+            environment.remove(QString::fromStdString(name));
+        } else {
+            environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+        }
+    }
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(
-        QCoreApplication::applicationFilePath(),
-        {"--gtest_also_run_disabled_tests", QString::fromStdString("--gtest_filter=" + filter)});
+    if (!run.workingFolder.empty()) {
+        child.setWorkingDirectory(QString::fromStdString(run.workingFolder));
+    }
+    QStringList arguments;
+    for (const std::string& word : run.wrapper) arguments << QString::fromStdString(word);
+    arguments << QCoreApplication::applicationFilePath() << "--gtest_also_run_disabled_tests"
+              << QString::fromStdString("--gtest_filter=" + filter);
+    const QString program = arguments.takeFirst();
+    child.start(program, arguments);
     ASSERT_TRUE(child.waitForFinished(60000));
     const std::string output = QString::fromLocal8Bit(child.readAll()).toStdString();
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output;
     EXPECT_EQ(child.exitCode(), 0) << output;
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+void OpenGpib(int address) {
+    ui::SetCtrlVal(panelHandle, RING, 1);
+    ComTypeCB(panelHandle, RING, ui::EVENT_COMMIT, nullptr, 0, 0);
+    ui::SetCtrlVal(panelHandle, NUM_ADR, address);
+    ClickCom();
 }

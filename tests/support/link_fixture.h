@@ -71,3 +71,18 @@ class LinkedPty {
 // Runs the disabled test filter of this program in a child whose LD_LIBRARY_PATH is
 // removed, so no GPIB library loads, and expects it to pass.
 void ExpectPassesWithoutGpibLibrary(const std::string& filter);
+
+// How a child runs: environment variables set (an empty value removes the variable), a
+// program put in front of the test program (e.g. setpriv with its options), and the
+// working folder (empty: this one).
+struct ChildRun {
+    std::vector<std::pair<std::string, std::string>> environment;
+    std::vector<std::string> wrapper;
+    std::string workingFolder;
+};
+// Runs the disabled test filter of this program in a child as run says, and expects it to
+// pass.
+void ExpectChildPasses(const std::string& filter, const ChildRun& run);
+
+// The operator chooses GPIB and the address and switches COM on.
+void OpenGpib(int address);

@@ -138,9 +138,11 @@ void OpenSerial(int port, int rate) {
 }
 
 MessageRecorder::MessageRecorder() {
-    ui::SetMessagePopupHandler([this](const std::string& title, const std::string& text) {
-        messages_.emplace_back(title, text);
-    });
+    ui::SetMessagePopupHandler(
+        [this](const std::string& title, const std::string& text, const std::string& detail) {
+            messages_.emplace_back(title, text);
+            details_.push_back(detail);
+        });
 }
 
 MessageRecorder::~MessageRecorder() {
@@ -149,7 +151,11 @@ MessageRecorder::~MessageRecorder() {
 
 std::string MessageRecorder::Texts() const {
     std::string all;
-    for (const Message& m : messages_) all += m.second + ";";
+    for (std::size_t i = 0; i < messages_.size(); ++i) {
+        all += messages_[i].second;
+        if (!details_[i].empty()) all += " (" + details_[i] + ")";
+        all += ";";
+    }
     return all;
 }
 

@@ -56,12 +56,18 @@ class MessageRecorder {
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     const std::vector<Message>& messages() const { return messages_; }
-    void clear() { messages_.clear(); }
+    // The detail of each box, in the same order; empty for a box without one.
+    const std::vector<std::string>& details() const { return details_; }
+    void clear() {
+        messages_.clear();
+        details_.clear();
+    }
     // The texts of all boxes, for failure output.
     std::string Texts() const;
 
   private:
     std::vector<Message> messages_;
+    std::vector<std::string> details_;
 };
 
 // After an open that failed: exactly this one box, COM off, no link, no model, the bare
