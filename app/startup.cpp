@@ -9,6 +9,7 @@
 #include "app/shared_state.h"
 #include "link/open_close.h"
 #include "panel_state/enable_controls.h"
+#include "platform/settings_folder.h"
 #include "platform/ui.h"
 
 int RunOmbrastel(int argc, char** argv) {
@@ -28,7 +29,7 @@ int RunOmbrastel(int argc, char** argv) {
     ui::SetCtrlAttribute(panelHandle, RING_STANDARD, ui::ATTR_VISIBLE, 0);
     ui::SetCtrlAttribute(panelHandle, RING_SCALE, ui::ATTR_VISIBLE, 0);
 
-    ReadSettingsFile(panelHandle);
+    ReadSettingsFile(panelHandle, folder::InSettingsFolder(kSettingsFile));
     CorrectLanguage();
     if (language == 1) ApplyCzechTexts(panelHandle);
 
@@ -38,7 +39,7 @@ int RunOmbrastel(int argc, char** argv) {
     ui::DisplayPanel(panelHandle);
     ui::RunUserInterface();
 
-    WriteSettingsFile(panelHandle);
+    WriteSettingsFile(panelHandle, folder::InSettingsFolder(kSettingsFile));
     ui::DiscardPanel(panelHandle);
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "app/shared_state.h"
 #include "platform/gpib.h"
+#include "platform/link_log.h"
 #include "platform/rs232.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -22,6 +23,7 @@ std::string FrameLine(const std::string& command) {
 }
 
 int ExchangeGpib(int noReply, const std::string& line, std::string& reply) {
+    linklog::Sent(line);
     gpib::ibwrt(gpibDevice, line.data(), static_cast<long>(line.size()));
     if (noReply != 0) return 1;
     if (firstReadDone == 0) {
@@ -31,6 +33,7 @@ int ExchangeGpib(int noReply, const std::string& line, std::string& reply) {
     char buffer[kMaxReplyLength + 1] = {};
     const int status = gpib::ibrd(gpibDevice, buffer, static_cast<long>(kMaxReplyLength));
     const long count = gpib::ibcntl();
+    linklog::Received(std::string_view(buffer, kMaxReplyLength), count, false);
     // A failed read, or a count the layer cannot vouch for, is no reply at all.
     if ((status & gpib::ERR) != 0 || count < 0 || count > static_cast<long>(kMaxReplyLength)) {
         reply.clear();
@@ -42,11 +45,14 @@ int ExchangeGpib(int noReply, const std::string& line, std::string& reply) {
 
 int ExchangeSerial(int noReply, const std::string& line, std::string& reply) {
     rs232::FlushInQ(comPort);
+    linklog::Sent(line);
     rs232::ComWrt(comPort, line.data(), static_cast<int>(line.size()));
     if (noReply != 0) return 1;
     char buffer[kMaxReplyLength + 1] = {};
     const int count =
         rs232::ComRdTerm(comPort, buffer, static_cast<int>(kMaxReplyLength), kLineFeed);
+    linklog::Received(std::string_view(buffer, kMaxReplyLength), count,
+                      rs232::LastReadEndedAtTerminator());
     // A read error reports a negative count, which gives the empty reply.
     reply = ReplyFromBytes(std::string_view(buffer, kMaxReplyLength), count);
     return 1;
