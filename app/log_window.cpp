@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/link_log.h"
@@ -32,6 +33,10 @@ LogWindow::LogWindow() : QWidget(nullptr, Qt::Window) {
     layout->addWidget(view_);
     layout->addLayout(buttons);
     resize(640, 360);
+    showTimer_ = new QTimer(this);
+    showTimer_->setSingleShot(true);
+    showTimer_->setInterval(50);
+    connect(showTimer_, &QTimer::timeout, this, &LogWindow::ShowPending);
     SetCzech(false);
 
     connect(clear_, &QPushButton::clicked, this, &LogWindow::Clear);
@@ -63,14 +68,26 @@ void LogWindow::SetCzech(bool czech) {
 }
 
 void LogWindow::AddLine(const QString& entry) {
-    view_->appendPlainText(entry);
+    pending_ << entry;
+    if (pending_.size() > kMaxLines) pending_.erase(pending_.begin(), pending_.end() - kMaxLines);
+    if (!showTimer_->isActive()) showTimer_->start();
+}
+
+void LogWindow::ShowPending() {
+    showTimer_->stop();
+    if (pending_.isEmpty()) return;
+    view_->appendPlainText(pending_.join(QLatin1Char('\n')));
+    pending_.clear();
 }
 
 void LogWindow::Clear() {
+    showTimer_->stop();
+    pending_.clear();
     view_->clear();
 }
 
-QStringList LogWindow::Lines() const {
+QStringList LogWindow::Lines() {
+    ShowPending();
     QStringList lines;
     for (QTextBlock b = view_->document()->firstBlock(); b.isValid(); b = b.next()) {
         lines << b.text();
@@ -80,7 +97,7 @@ QStringList LogWindow::Lines() const {
     return lines;
 }
 
-bool LogWindow::SaveTo(const QString& path, QString* why) const {
+bool LogWindow::SaveTo(const QString& path, QString* why) {
     QSaveFile file(path);
     QByteArray text;
     for (const QString& line : Lines()) text += line.toUtf8() + '\n';

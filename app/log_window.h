@@ -7,6 +7,7 @@
 
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 class LogWindow : public QWidget {
     Q_OBJECT
@@ -19,17 +20,22 @@ class LogWindow : public QWidget {
 
     // Texts in Czech when czech, else English.
     void SetCzech(bool czech);
-    QStringList Lines() const;
+    QStringList Lines();
     // Writes the entries shown, one a line; false with the reason when it cannot.
-    bool SaveTo(const QString& path, QString* why) const;
+    bool SaveTo(const QString& path, QString* why);
 
   public slots:
+    // Entries are shown in batches, as soon as the event loop runs: a sequence of exchanges
+    // does not wait for the window to lay out each line.
     void AddLine(const QString& entry);
     void Clear();
 
   private:
     void AskAndSave();
+    void ShowPending();
 
+    QStringList pending_;
+    QTimer* showTimer_;
     QPlainTextEdit* view_;
     QPushButton* clear_;
     QPushButton* save_;

@@ -15,8 +15,9 @@
 
 namespace linklog {
 
-// Opens path for appending; every later entry is written and flushed at once. False with
-// the reason when it cannot be opened.
+// Opens path for appending. Entries are written and flushed by a thread of their own within
+// a few tens of milliseconds, and the rest when the file is closed or the program ends.
+// False with the reason when it cannot be opened.
 bool OpenFile(const std::string& path, std::string* why);
 void CloseFile();
 
