@@ -115,18 +115,26 @@ long Count(const Binding& b) {
     return b.countInt != nullptr ? b.countInt() : -1;
 }
 
-// Puts a library call into the link log with what it returned and the count it left;
-// returns result. call is a printf format for the call's name and arguments.
+enum class Result { Status, Descriptor };
+
+// Puts a library call into the link log with what it returned (a status word with the
+// count the call left, or a descriptor); returns result. call is a printf format for the
+// call's name and arguments.
 template <typename... Args>
-int Logged(const Binding& b, int result, const char* call, Args... args) {
+int Logged(const Binding& b, Result kind, int result, const char* call, Args... args) {
     if (!linklog::Active()) return result;
     char text[128];
     int n = std::snprintf(text, sizeof text, call, args...);
     if (n < 0) n = 0;
     if (static_cast<std::size_t>(n) < sizeof text) {
-        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
-                      " = %d status 0x%04X count %ld", result, static_cast<unsigned>(result) & 0xFFFFu,
-                      Count(b));
+        char* end = text + n;
+        const std::size_t room = sizeof text - static_cast<std::size_t>(n);
+        if (kind == Result::Descriptor) {
+            std::snprintf(end, room, " = %d", result);
+        } else {
+            std::snprintf(end, room, " status 0x%04X count %ld",
+                          static_cast<unsigned>(result) & 0xFFFFu, Count(b));
+        }
     }
     linklog::LibraryCall(text);
     return result;
@@ -149,7 +157,7 @@ int OpenDev(const std::string& name, const std::string& prefix, int primaryAddre
     if (!ValidAddress(primaryAddress)) return -1;
     Binding& b = Library();
     if (!b.available) return -1;
-    const int device = Logged(b, b.ibdev(0, primaryAddress, 0, T10s, 1, 0),
+    const int device = Logged(b, Result::Descriptor, b.ibdev(0, primaryAddress, 0, T10s, 1, 0),
                               "ibdev(0, %d, 0, %d, 1, 0)", primaryAddress, T10s);
     if (device < 0) return -1;
     Registry().emplace_back(device, prefix);
@@ -163,8 +171,8 @@ int CloseDev(int device) {
             devices.erase(it);
             Binding& b = Library();
             if (!b.available) return ERR;
-            Logged(b, b.ibloc(device), "ibloc(%d)", device);
-            return Logged(b, b.ibonl(device, 0), "ibonl(%d, 0)", device);
+            Logged(b, Result::Status, b.ibloc(device), "ibloc(%d)", device);
+            return Logged(b, Result::Status, b.ibonl(device, 0), "ibonl(%d, 0)", device);
         }
     }
     return ERR;  // not a descriptor of ours
@@ -183,26 +191,26 @@ int CloseInstrDevs(const std::string& prefix) {
 int ibwrt(int device, const void* data, long count) {
     Binding& b = Library();
     if (!b.available || data == nullptr || count < 0) return ERR;
-    return Logged(b, b.ibwrt(device, data, count), "ibwrt(%d, %ld)", device, count);
+    return Logged(b, Result::Status, b.ibwrt(device, data, count), "ibwrt(%d, %ld)", device, count);
 }
 
 int ibrd(int device, void* buffer, long count) {
     Binding& b = Library();
     if (!b.available || buffer == nullptr || count < 0) return ERR;
-    return Logged(b, b.ibrd(device, buffer, count), "ibrd(%d, %ld)", device, count);
+    return Logged(b, Result::Status, b.ibrd(device, buffer, count), "ibrd(%d, %ld)", device, count);
 }
 
 int ibtmo(int device, int timeoutCode) {
     Binding& b = Library();
     if (!b.available || timeoutCode < 0 || timeoutCode > 17) return ERR;
-    return Logged(b, b.ibconfig(device, kIbcTMO, timeoutCode), "ibconfig(%d, IbcTMO, %d)", device,
+    return Logged(b, Result::Status, b.ibconfig(device, kIbcTMO, timeoutCode), "ibconfig(%d, IbcTMO, %d)", device,
                   timeoutCode);
 }
 
 int ibpad(int device, int address) {
     Binding& b = Library();
     if (!b.available || !ValidAddress(address)) return ERR;
-    return Logged(b, b.ibconfig(device, kIbcPAD, address), "ibconfig(%d, IbcPAD, %d)", device,
+    return Logged(b, Result::Status, b.ibconfig(device, kIbcPAD, address), "ibconfig(%d, IbcPAD, %d)", device,
                   address);
 }
 

@@ -152,6 +152,8 @@ TEST_F(LinkLogTest, GpibCallsWithTheirStatus) {
     EXPECT_EQ(managed, (std::vector<std::string>{"ibdev", "ibconfig", "ibconfig", "ibloc", "ibonl"}));
     const std::vector<std::string> ib = Bodies(logged, "IB");
     EXPECT_EQ(ib.front().rfind("ibdev(0, 5, 0, 13, 1, 0) = ", 0), 0u) << ib.front();
+    EXPECT_EQ(ib[1].rfind("ibconfig(", 0), 0u) << ib[1];
+    EXPECT_NE(ib[1].find(") status 0x"), std::string::npos) << ib[1];
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "ibwrt"),
               static_cast<long>(Bodies(logged, "TX").size()));
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "ibrd"),
@@ -160,12 +162,19 @@ TEST_F(LinkLogTest, GpibCallsWithTheirStatus) {
     std::vector<std::string> commands;
     for (const std::string& c : sim.Commands()) commands.push_back(linklog::Escape(c + "\r\n"));
     EXPECT_EQ(Bodies(logged, "TX"), commands);
-    // A read that ends with the decade's END shows its status word with END (0x2000).
+    // A read that ends with the decade's END shows its status word with END (0x2000) and
+    // the count of the bytes read, which the RX entry holds.
     bool endSeen = false;
     for (const std::string& body : ib) {
         if (body.rfind("ibrd(", 0) == 0 && body.find("status 0x2") != std::string::npos) endSeen = true;
     }
     EXPECT_TRUE(endSeen);
+    const std::string identity = "SIMLAB,V212,1234,1.000\\r\\n";
+    EXPECT_EQ(Bodies(logged, "RX").front(), identity);
+    const std::string firstRead = *std::find_if(ib.begin(), ib.end(), [](const std::string& b) {
+        return b.rfind("ibrd(", 0) == 0;
+    });
+    EXPECT_NE(firstRead.find(" count 24"), std::string::npos) << firstRead;
 }
 
 // The window: the last 10,000 entries, Clear, Save, and the ways to open it.
