@@ -191,24 +191,28 @@ void RefreshPorts(QWidget* window) {
     if (PanelTools* t = Tools(window)) t->Refresh();
 }
 
-QLabel* PortDeviceLabel(QWidget* window) {
+namespace {
+template <typename T>
+T* Part(QWidget* window, T* PanelTools::*part) {
     PanelTools* t = Tools(window);
-    return t != nullptr ? t->label_ : nullptr;
+    return t != nullptr ? t->*part : nullptr;
+}
+}  // namespace
+
+QLabel* PortDeviceLabel(QWidget* window) {
+    return Part(window, &PanelTools::label_);
 }
 
 QPushButton* PortsButton(QWidget* window) {
-    PanelTools* t = Tools(window);
-    return t != nullptr ? t->ports_ : nullptr;
+    return Part(window, &PanelTools::ports_);
 }
 
 QPushButton* LogButton(QWidget* window) {
-    PanelTools* t = Tools(window);
-    return t != nullptr ? t->log_ : nullptr;
+    return Part(window, &PanelTools::log_);
 }
 
 LogWindow* PanelLogWindow(QWidget* window) {
-    PanelTools* t = Tools(window);
-    return t != nullptr ? t->logWindow_ : nullptr;
+    return Part(window, &PanelTools::logWindow_);
 }
 
 PortsDialog* OpenPortsDialog(QWidget* window) {

@@ -70,6 +70,14 @@ class LinkLogTest : public testing::Test {
         CloseCommunic();
         linklog::CloseFile();
     }
+    // The panel as start-up leaves it, the log going to logPath, COM1 opened.
+    void OpenCom1Logged(MessageRecorder& boxes) {
+        ShowFreshPanel();
+        std::string why;
+        ASSERT_TRUE(linklog::OpenFile(logPath, &why)) << why;
+        OpenSerial(1);
+        ASSERT_EQ(connected, 1) << boxes.Texts();
+    }
     QTemporaryDir files;
     std::string logPath;
     std::string simPath;
@@ -78,12 +86,8 @@ class LinkLogTest : public testing::Test {
 TEST_F(LinkLogTest, OpenAndHandlerMatchTheSimulatorsTranscriptAndTheWindow) {
     simtest::SimFixture sim({"--model", "V330A", "--user-presets", "Cu10", "--transcript", simPath});
     ASSERT_TRUE(sim.ok()) << sim.error();
-    ShowFreshPanel();
-    std::string why;
-    ASSERT_TRUE(linklog::OpenFile(logPath, &why)) << why;
     MessageRecorder boxes;
-    OpenSerial(1);
-    ASSERT_EQ(connected, 1) << boxes.Texts();
+    ASSERT_NO_FATAL_FAILURE(OpenCom1Logged(boxes));
     Type(VALUE, "2.5");
     linklog::CloseFile();
 
@@ -113,11 +117,8 @@ TEST_F(LinkLogTest, OpenAndHandlerMatchTheSimulatorsTranscriptAndTheWindow) {
 TEST_F(LinkLogTest, RepliesCutShortOrWithoutLineEndAreLoggedAsRead) {
     simtest::SimFixture sim({"--model", "V212", "--line-end", "cr", "--fault-commands", "V?"});
     ASSERT_TRUE(sim.ok()) << sim.error();
-    ShowFreshPanel();
-    std::string why;
-    ASSERT_TRUE(linklog::OpenFile(logPath, &why)) << why;
     MessageRecorder boxes;
-    OpenSerial(1);
+    ASSERT_NO_FATAL_FAILURE(OpenCom1Logged(boxes));
     linklog::CloseFile();
     const std::vector<std::string> read = Bodies(ReadEntries(logPath), "RX");
     // The identity ends with its line feed; the status word ends in a lone CR and the read
