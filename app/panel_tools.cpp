@@ -214,8 +214,3 @@ QPushButton* LogButton(QWidget* window) {
 LogWindow* PanelLogWindow(QWidget* window) {
     return Part(window, &PanelTools::logWindow_);
 }
-
-PortsDialog* OpenPortsDialog(QWidget* window) {
-    PanelTools* t = Tools(window);
-    return t != nullptr ? t->OpenPorts() : nullptr;
-}

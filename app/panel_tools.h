@@ -7,7 +7,6 @@
 #include <string>
 
 class LogWindow;
-class PortsDialog;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -31,5 +30,3 @@ QLabel* PortDeviceLabel(QWidget* window);
 QPushButton* PortsButton(QWidget* window);
 QPushButton* LogButton(QWidget* window);
 LogWindow* PanelLogWindow(QWidget* window);
-// Opens the Ports dialog (not modal) and returns it.
-PortsDialog* OpenPortsDialog(QWidget* window);

@@ -85,6 +85,14 @@ TEST_F(PortsTest, DeviceShownForAComNumberWithAndWithoutItsLink) {
     EXPECT_EQ(DeviceShown(), "COM3: com3 \u2192 /dev/no-such-adapter (not found)");
     EXPECT_EQ(ItemText(3), "COM3");
 
+    // The Ports button opens the dialog on the system's own list.
+    QTest::mouseClick(PortsButton(Panel()), Qt::LeftButton);
+    auto* dialog = Panel()->findChild<PortsDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->rows().size(), ports::ListedDevices().size());
+    dialog->close();
+
     // Over GPIB neither the device nor the Ports button is shown.
     Choose(RING, 1);
     EXPECT_TRUE(PortDeviceLabel(Panel())->isHidden());
