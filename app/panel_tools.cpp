@@ -23,7 +23,7 @@ namespace {
 // Pixel places in the fixed panel: right of the link frame, above the relay column.
 constexpr QRect kDeviceLabel(412, 12, 262, 18);
 constexpr QRect kPortsButton(412, 34, 70, 24);
-constexpr QRect kLogButton(488, 34, 50, 24);
+constexpr QRect kLogButton(488, 34, 58, 24);
 
 QString ItemText(int n, bool present) {
     QString text = QStringLiteral("COM%1").arg(n);
