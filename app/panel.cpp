@@ -9,6 +9,7 @@
 #include <span>
 
 #include "app/handlers.h"
+#include "app/panel_tools.h"
 #include "link/open_close.h"
 #include "platform/ui.h"
 #include "ui_Ombrastel.h"
@@ -84,6 +85,7 @@ ui::PanelDescription BuildMainPanel() {
     Fill(form.scaleRing, kScaleItems, 0);
     Fill(form.standardRing, kStandardItems, 0);
     for (QLabel* label : window->findChildren<QLabel*>()) label->adjustSize();
+    InstallPanelTools(window, form.comPortRing);
 
     ui::PanelDescription d;
     d.window = window;
@@ -132,4 +134,5 @@ void ApplyCzechTexts(int panel) {
             led->setAccessibleName(QString::fromUtf8(n.czech));
         }
     }
+    ApplyCzechToolTexts(ui::PanelWindow(panel));
 }

@@ -10,6 +10,7 @@
 #include "app/shared_state.h"
 #include "link/open_close.h"
 #include "panel_state/enable_controls.h"
+#include "platform/settings_folder.h"
 #include "platform/ui.h"
 
 int RunOmbrastel(int argc, char** argv) {
@@ -29,7 +30,7 @@ int RunOmbrastel(int argc, char** argv) {
     ui::SetCtrlAttribute(panelHandle, RING_STANDARD, ui::ATTR_VISIBLE, 0);
     ui::SetCtrlAttribute(panelHandle, RING_SCALE, ui::ATTR_VISIBLE, 0);
 
-    ReadSettingsFile(panelHandle);
+    ReadSettingsFile(panelHandle, folder::InSettingsFolder(kSettingsFile));
     CorrectLanguage();
     if (language == 1) ApplyCzechTexts(panelHandle);
 
@@ -47,7 +48,7 @@ int RunOmbrastel(int argc, char** argv) {
         [&endedFromOutside] {
             endedFromOutside = true;
             CloseCommunic();
-            WriteSettingsFile(panelHandle);
+            WriteSettingsFile(panelHandle, folder::InSettingsFolder(kSettingsFile));
         });
 
     ui::DisplayPanel(panelHandle);
@@ -56,7 +57,10 @@ int RunOmbrastel(int argc, char** argv) {
     CloseCommunic();  // however the loop ended, the decade goes back to local
     // A program ended by a signal or by the desktop session must not wait on a box that
     // nobody may be there to close; the failure is still said on standard error.
-    if (!WriteSettingsFile(panelHandle) && !endedFromOutside) ShowSettingsNotWritten();
+    if (!WriteSettingsFile(panelHandle, folder::InSettingsFolder(kSettingsFile)) &&
+        !endedFromOutside) {
+        ShowSettingsNotWritten();
+    }
     ui::DiscardPanel(panelHandle);
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "app/shared_state.h"
 #include "platform/gpib.h"
+#include "platform/link_log.h"
 #include "platform/rs232.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -67,6 +68,7 @@ std::string FrameLine(const std::string& command) {
 // they failed on the link; Communic turns a 0 into 1 outside a stopping sequence.
 int ExchangeGpib(int noReply, const std::string& command, const std::string& line,
                  std::string& reply) {
+    linklog::Sent(line);
     const int written = gpib::ibwrt(gpibDevice, line.data(), static_cast<long>(line.size()));
     if ((written & gpib::ERR) != 0) {
         RecordGpibFailure(written, "write", command);
@@ -81,6 +83,7 @@ int ExchangeGpib(int noReply, const std::string& command, const std::string& lin
     char buffer[kMaxReplyLength + 1] = {};
     const int status = gpib::ibrd(gpibDevice, buffer, static_cast<long>(kMaxReplyLength));
     const long count = gpib::ibcntl();
+    linklog::Received(std::string_view(buffer, kMaxReplyLength), count, false);
     // A failed read, or a count the layer cannot vouch for, is no reply at all.
     if ((status & gpib::ERR) != 0) {
         reply.clear();
@@ -98,6 +101,7 @@ int ExchangeGpib(int noReply, const std::string& command, const std::string& lin
 int ExchangeSerial(int noReply, const std::string& command, const std::string& line,
                    std::string& reply) {
     rs232::FlushInQ(comPort);
+    linklog::Sent(line);
     rs232::ComWrt(comPort, line.data(), static_cast<int>(line.size()));
     if (!rs232::IsOpen(comPort)) {  // the layer closed the port: the line is gone
         RecordSerialGone(command);
@@ -108,6 +112,8 @@ int ExchangeSerial(int noReply, const std::string& command, const std::string& l
     char buffer[kMaxReplyLength + 1] = {};
     const int count =
         rs232::ComRdTerm(comPort, buffer, static_cast<int>(kMaxReplyLength), kLineFeed);
+    linklog::Received(std::string_view(buffer, kMaxReplyLength), count,
+                      rs232::LastReadEndedAtTerminator());
     // A read error reports a negative count, which gives the empty reply.
     reply = ReplyFromBytes(std::string_view(buffer, kMaxReplyLength), count);
     if (!rs232::IsOpen(comPort)) {

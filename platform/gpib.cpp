@@ -1,9 +1,12 @@
 #include "platform/gpib.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/link_log.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -151,6 +154,36 @@ std::vector<std::pair<int, std::string>>& Registry() {
     return devices;
 }
 
+long Count(const Binding& b) {
+    if (b.countLong != nullptr) return b.countLong();
+    return b.countInt != nullptr ? b.countInt() : -1;
+}
+
+enum class Result { Status, Descriptor };
+
+// Puts a library call into the link log with what it returned (a status word with the
+// count the call left, or a descriptor); returns result. call is a printf format for the
+// call's name and arguments.
+template <typename... Args>
+int Logged(const Binding& b, Result kind, int result, const char* call, Args... args) {
+    if (!linklog::Active()) return result;
+    char text[128];
+    int n = std::snprintf(text, sizeof text, call, args...);
+    if (n < 0) n = 0;
+    if (static_cast<std::size_t>(n) < sizeof text) {
+        char* end = text + n;
+        const std::size_t room = sizeof text - static_cast<std::size_t>(n);
+        if (kind == Result::Descriptor) {
+            std::snprintf(end, room, " = %d", result);
+        } else {
+            std::snprintf(end, room, " status 0x%04X count %ld",
+                          static_cast<unsigned>(result) & 0xFFFFu, Count(b));
+        }
+    }
+    linklog::LibraryCall(text);
+    return result;
+}
+
 bool ValidAddress(int address) {
     return address >= 0 && address <= 30;
 }
@@ -190,7 +223,8 @@ int OpenDev(const std::string& name, const std::string& prefix, int primaryAddre
     }
     Binding& b = FindLibrary();
     if (!b.available) return -1;
-    const int device = b.ibdev(0, primaryAddress, 0, T10s, 1, 0);
+    const int device = Logged(b, Result::Descriptor, b.ibdev(0, primaryAddress, 0, T10s, 1, 0),
+                              "ibdev(0, %d, 0, %d, 1, 0)", primaryAddress, T10s);
     if (device < 0) {
         lastError = "GPIB board 0, address " + std::to_string(primaryAddress) +
                     ": ibdev failed with " + ErrorName(iberr());
@@ -213,8 +247,8 @@ int Release(int device, bool local) {
     devices.erase(it);
     Binding& b = Library();
     if (!b.available) return ERR;
-    if (local) b.ibloc(device);
-    return b.ibonl(device, 0);
+    if (local) Logged(b, Result::Status, b.ibloc(device), "ibloc(%d)", device);
+    return Logged(b, Result::Status, b.ibonl(device, 0), "ibonl(%d, 0)", device);
 }
 
 }  // namespace
@@ -240,32 +274,33 @@ int CloseInstrDevs(const std::string& prefix) {
 int ibwrt(int device, const void* data, long count) {
     Binding& b = Library();
     if (!b.available || data == nullptr || count < 0) return ERR;
-    return b.ibwrt(device, data, count);
+    return Logged(b, Result::Status, b.ibwrt(device, data, count), "ibwrt(%d, %ld)", device, count);
 }
 
 int ibrd(int device, void* buffer, long count) {
     Binding& b = Library();
     if (!b.available || buffer == nullptr || count < 0) return ERR;
-    return b.ibrd(device, buffer, count);
+    return Logged(b, Result::Status, b.ibrd(device, buffer, count), "ibrd(%d, %ld)", device, count);
 }
 
 int ibtmo(int device, int timeoutCode) {
     Binding& b = Library();
     if (!b.available || timeoutCode < 0 || timeoutCode > 17) return ERR;
-    return b.ibconfig(device, kIbcTMO, timeoutCode);
+    return Logged(b, Result::Status, b.ibconfig(device, kIbcTMO, timeoutCode), "ibconfig(%d, IbcTMO, %d)", device,
+                  timeoutCode);
 }
 
 int ibpad(int device, int address) {
     Binding& b = Library();
     if (!b.available || !ValidAddress(address)) return ERR;
-    return b.ibconfig(device, kIbcPAD, address);
+    return Logged(b, Result::Status, b.ibconfig(device, kIbcPAD, address), "ibconfig(%d, IbcPAD, %d)", device,
+                  address);
 }
 
 long ibcntl() {
     Binding& b = Library();
     if (!b.available) return -1;
-    if (b.countLong != nullptr) return b.countLong();
-    return b.countInt();
+    return Count(b);
 }
 
 }  // namespace gpib

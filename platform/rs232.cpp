@@ -12,6 +12,8 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/settings_folder.h"
+
 #if !defined(_WIN32)
 #include <grp.h>
 #include <sys/stat.h>
@@ -27,6 +29,8 @@ constexpr int kNoPort = -2;     // port number outside 1..256
 constexpr int kNotOpen = -3;    // the port is not open (or was closed by an error)
 constexpr int kFailed = -1;     // the operation itself failed
 constexpr int kTimedOut = -99;  // write time-out
+
+bool lastReadTerminated = false;
 
 struct OpenPort {
     std::unique_ptr<QSerialPort> device;
@@ -166,7 +170,7 @@ std::string PortDeviceName(int port) {
 #if defined(_WIN32)
     return "COM" + std::to_string(port);
 #else
-    const std::string link = "com" + std::to_string(port);
+    const std::string link = folder::InSettingsFolder("com" + std::to_string(port));
     struct stat info;
     if (lstat(link.c_str(), &info) == 0) {
         // The serial layer wants the device itself (a pseudo-terminal's /dev/pts/N), and
@@ -312,6 +316,7 @@ int ComWrt(int port, const char* data, int length) {
 }
 
 int ComRdTerm(int port, char* buffer, int maxLength, int terminator) {
+    lastReadTerminated = false;
     QSerialPort* device = Device(port);
     if (device == nullptr) return kNotOpen;
     if (buffer == nullptr || maxLength < 0) return kFailed;
@@ -327,6 +332,7 @@ int ComRdTerm(int port, char* buffer, int maxLength, int terminator) {
             if (!device->getChar(&byte)) break;
             gotByte = true;
             if (static_cast<unsigned char>(byte) == static_cast<unsigned char>(terminator)) {
+                lastReadTerminated = true;
                 return count;
             }
             buffer[count++] = byte;
@@ -346,6 +352,10 @@ int ComRdTerm(int port, char* buffer, int maxLength, int terminator) {
         }
     }
     return count;
+}
+
+bool LastReadEndedAtTerminator() {
+    return lastReadTerminated;
 }
 
 int CloseCom(int port) {

@@ -8,7 +8,7 @@
 namespace rs232 {
 
 // The device behind COM n: on Windows "COMn"; elsewhere the target of a link named
-// "comN" in the working directory when one exists, else "/dev/ttyS<n-1>".
+// "comN" in the settings folder (platform/settings_folder.h) when one exists, else "/dev/ttyS<n-1>".
 std::string PortDeviceName(int port);
 
 // Opens and configures the port (parity 0 none, 1 odd, 2 even); 0 on success.
@@ -23,6 +23,8 @@ int ComWrt(int port, const char* data, int length);
 // Reads until the terminator byte (not stored), maxLength bytes or the time-out; returns
 // the number of bytes stored, never more than maxLength. A read error closes the port.
 int ComRdTerm(int port, char* buffer, int maxLength, int terminator);
+// Whether the last ComRdTerm ended at its terminator (not at the length or the time-out).
+bool LastReadEndedAtTerminator();
 int CloseCom(int port);
 bool IsOpen(int port);
 

@@ -420,6 +420,7 @@ std::string HelpText() {
         "  --gpib-address N       stand-in GPIB library: answer only at address N\n"
         "  --gpib-max-wait MS     stand-in GPIB library: cap every read time-out at MS\n"
         "  --help                 this text\n"
+        "  --version              the version of the simulator\n"
         "\n"
         "Model tokens:";
     for (std::string_view token : ModelTokens()) {

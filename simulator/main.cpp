@@ -15,6 +15,10 @@ int main(int argc, char** argv) {
             std::fputs(sim::HelpText().c_str(), stdout);
             return 0;
         }
+        if (arg == "--version") {
+            std::printf("decade-sim %s\n", DECADE_SIM_VERSION);
+            return 0;
+        }
     }
     std::string error;
     const std::optional<sim::Config> config = sim::ParseArgs(args, &error);

@@ -1,0 +1,123 @@
+#include "app/log_window.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "platform/link_log.h"
+
+LogWindow::LogWindow() : QWidget(nullptr, Qt::Window) {
+    setObjectName(QStringLiteral("logWindow"));
+    view_ = new QPlainTextEdit(this);
+    view_->setReadOnly(true);
+    view_->setMaximumBlockCount(kMaxLines);
+    view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view_->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 9));
+    view_->setObjectName(QStringLiteral("logView"));
+    clear_ = new QPushButton(this);
+    save_ = new QPushButton(this);
+    close_ = new QPushButton(this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(clear_);
+    buttons->addWidget(save_);
+    buttons->addStretch(1);
+    buttons->addWidget(close_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(view_);
+    layout->addLayout(buttons);
+    resize(640, 360);
+    showTimer_ = new QTimer(this);
+    showTimer_->setSingleShot(true);
+    showTimer_->setInterval(50);
+    connect(showTimer_, &QTimer::timeout, this, &LogWindow::ShowPending);
+    SetCzech(false);
+
+    connect(clear_, &QPushButton::clicked, this, &LogWindow::Clear);
+    connect(save_, &QPushButton::clicked, this, &LogWindow::AskAndSave);
+    connect(close_, &QPushButton::clicked, this, &QWidget::close);
+
+    // Entries may come from any thread; they are shown by the window's own.
+    QPointer<LogWindow> self(this);
+    linklog::SetListener([self](const std::string& entry) {
+        if (self == nullptr) return;
+        QMetaObject::invokeMethod(
+            self.data(), [self, line = QString::fromStdString(entry)] {
+                if (self != nullptr) self->AddLine(line);
+            },
+            Qt::AutoConnection);
+    });
+}
+
+LogWindow::~LogWindow() {
+    linklog::SetListener({});
+}
+
+void LogWindow::SetCzech(bool czech) {
+    czech_ = czech;
+    setWindowTitle(czech ? QStringLiteral("Záznam komunikace") : QStringLiteral("Link log"));
+    clear_->setText(czech ? QStringLiteral("Vymazat") : QStringLiteral("Clear"));
+    save_->setText(czech ? QStringLiteral("Uložit…") : QStringLiteral("Save…"));
+    close_->setText(czech ? QStringLiteral("Zavřít") : QStringLiteral("Close"));
+}
+
+void LogWindow::AddLine(const QString& entry) {
+    pending_ << entry;
+    if (pending_.size() > kMaxLines) pending_.erase(pending_.begin(), pending_.end() - kMaxLines);
+    if (!showTimer_->isActive()) showTimer_->start();
+}
+
+void LogWindow::ShowPending() {
+    showTimer_->stop();
+    if (pending_.isEmpty()) return;
+    view_->appendPlainText(pending_.join(QLatin1Char('\n')));
+    pending_.clear();
+}
+
+void LogWindow::Clear() {
+    showTimer_->stop();
+    pending_.clear();
+    view_->clear();
+}
+
+QStringList LogWindow::Lines() {
+    ShowPending();
+    QStringList lines;
+    for (QTextBlock b = view_->document()->firstBlock(); b.isValid(); b = b.next()) {
+        lines << b.text();
+    }
+    // An empty view still holds one empty block.
+    if (lines.size() == 1 && lines.first().isEmpty()) lines.clear();
+    return lines;
+}
+
+bool LogWindow::SaveTo(const QString& path, QString* why) {
+    QSaveFile file(path);
+    QByteArray text;
+    for (const QString& line : Lines()) text += line.toUtf8() + '\n';
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        if (why != nullptr) *why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void LogWindow::AskAndSave() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, czech_ ? QStringLiteral("Uložit záznam") : QStringLiteral("Save the log"),
+        QStringLiteral("ombrastel-log.txt"));
+    if (path.isEmpty()) return;
+    QString why;
+    if (!SaveTo(path, &why)) {
+        QMessageBox::warning(this, czech_ ? QStringLiteral("Upozornění") : QStringLiteral("Warning"),
+                             (czech_ ? QStringLiteral("Záznam nelze uložit: ")
+                                     : QStringLiteral("Could not save the log: ")) +
+                                 why);
+    }
+}

@@ -1,0 +1,216 @@
+#include "app/panel_tools.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+
+#include "app/log_window.h"
+#include "app/ports_dialog.h"
+#include "app/shared_state.h"
+#include "platform/serial_ports.h"
+#include "platform/settings_folder.h"
+
+namespace {
+
+// Pixel places in the fixed panel: right of the link frame, above the relay column.
+constexpr QRect kDeviceLabel(412, 12, 262, 18);
+constexpr QRect kPortsButton(412, 34, 70, 24);
+constexpr QRect kLogButton(488, 34, 58, 24);
+
+QString ItemText(int n, bool present) {
+    QString text = QStringLiteral("COM%1").arg(n);
+    if (present) text += QString::fromUtf8(kPresentMark);
+    return text;
+}
+
+class PanelTools : public QObject {
+  public:
+    PanelTools(QWidget* window, QComboBox* ring) : QObject(window), window_(window), ring_(ring) {
+        setObjectName(QStringLiteral("panelTools"));
+        label_ = new QLabel(window);
+        label_->setObjectName(QStringLiteral("portDeviceLabel"));
+        label_->setGeometry(kDeviceLabel);
+        ports_ = new QPushButton(window);
+        ports_->setObjectName(QStringLiteral("portsButton"));
+        ports_->setGeometry(kPortsButton);
+        log_ = new QPushButton(window);
+        log_->setObjectName(QStringLiteral("logButton"));
+        log_->setGeometry(kLogButton);
+        logWindow_ = new LogWindow();
+        QObject::connect(window, &QObject::destroyed, logWindow_, [w = logWindow_] { delete w; });
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), window);
+        QObject::connect(shortcut, &QShortcut::activated, this, [this] { ShowLog(); });
+        QObject::connect(log_, &QPushButton::clicked, this, [this] { ShowLog(); });
+        QObject::connect(ports_, &QPushButton::clicked, this, [this] { OpenPorts(); });
+        QObject::connect(ring_, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
+
+        settle_ = new QTimer(this);
+        settle_->setSingleShot(true);
+        settle_->setInterval(300);
+        QObject::connect(settle_, &QTimer::timeout, this, [this] { Refresh(); });
+        watcher_ = new QFileSystemWatcher(this);
+        QObject::connect(watcher_, &QFileSystemWatcher::directoryChanged, settle_,
+                         qOverload<>(&QTimer::start));
+        window->installEventFilter(this);
+        ring_->installEventFilter(this);
+        SetCzech(false);
+    }
+
+    void SetCzech(bool czech) {
+        czech_ = czech;
+        ports_->setText(czech ? QStringLiteral("Porty…") : QStringLiteral("Ports…"));
+        log_->setText(czech ? QStringLiteral("Záznam") : QStringLiteral("Log"));
+        log_->setToolTip(czech ? QStringLiteral("Záznam komunikace (Ctrl+L)")
+                               : QStringLiteral("Link log (Ctrl+L)"));
+        logWindow_->SetCzech(czech);
+        ShowDevice();
+    }
+
+    void Refresh() {
+        Watch();
+        listed_ = ports::ListedDevices();
+        for (int i = 0; i < ring_->count(); ++i) {
+            const int n = ring_->itemData(i).toInt();
+            const QString text = ItemText(n, ports::ResolveComPort(n, listed_).present);
+            if (ring_->itemText(i) != text) ring_->setItemText(i, text);
+        }
+        ShowDevice();
+    }
+
+    void ShowDevice() {
+        const int n = ring_->currentData().toInt();
+        if (n < 1) {
+            label_->clear();
+            return;
+        }
+        const ports::ComTarget t = ports::ResolveComPort(n, listed_);
+        const QString device = QString::fromStdString(t.device);
+        const QString state = t.present ? (czech_ ? QStringLiteral("přítomen") : QStringLiteral("present"))
+                                        : (czech_ ? QStringLiteral("nenalezen") : QStringLiteral("not found"));
+        const QString text = QStringLiteral("%1 (%2)").arg(device, state);
+        label_->setText(label_->fontMetrics().elidedText(text, Qt::ElideMiddle, kDeviceLabel.width()));
+        QString tip = QStringLiteral("COM%1: ").arg(n);
+        if (t.viaLink) {
+            tip += QStringLiteral("com%1 \u2192 %2").arg(n).arg(QString::fromStdString(t.linkTarget));
+            if (QString::fromStdString(t.linkTarget) != device) tip += QStringLiteral(" \u2192 ") + device;
+        } else {
+            tip += device;
+        }
+        tip += QStringLiteral(" (%1)").arg(state);
+        label_->setToolTip(tip);
+        label_->setAccessibleName(tip);
+    }
+
+    void ShowLog() {
+        logWindow_->show();
+        logWindow_->raise();
+        logWindow_->activateWindow();
+    }
+
+    PortsDialog* OpenPorts() {
+        if (dialog_ == nullptr) {
+            dialog_ = new PortsDialog(window_, czech_);
+            dialog_->setAttribute(Qt::WA_DeleteOnClose);
+            QObject::connect(dialog_, &PortsDialog::assigned, this, [this] { Refresh(); });
+        }
+        dialog_->show();
+        dialog_->raise();
+        return dialog_;
+    }
+
+    QLabel* label_;
+    QPushButton* ports_;
+    QPushButton* log_;
+    LogWindow* logWindow_;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Show) Refresh();
+        if (watched == ring_ && (event->type() == QEvent::ShowToParent ||
+                                 event->type() == QEvent::HideToParent)) {
+            // Over GPIB there is no COM port to show.
+            const bool shown = !ring_->isHidden();
+            label_->setVisible(shown);
+            ports_->setVisible(shown);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    // The device folders and the settings folder, whichever exist now.
+    void Watch() {
+        const QString settings = QFileInfo(QString::fromStdString(
+                                               folder::SettingsFolder().empty() ? std::string(".")
+                                                                                : folder::SettingsFolder()))
+                                     .absoluteFilePath();
+        const QStringList wanted = {QStringLiteral("/dev"), QString::fromLatin1(ports::kByIdFolder),
+                                    QDir::cleanPath(settings)};
+        const QStringList now = watcher_->directories();
+        for (const QString& path : now) {
+            if (!wanted.contains(path)) watcher_->removePath(path);
+        }
+        for (const QString& path : wanted) {
+            if (!now.contains(path) && QFileInfo(path).isDir()) watcher_->addPath(path);
+        }
+    }
+
+    QWidget* window_;
+    QComboBox* ring_;
+    QPointer<PortsDialog> dialog_;
+    QFileSystemWatcher* watcher_;
+    QTimer* settle_;
+    std::set<std::string> listed_;
+    bool czech_ = false;
+};
+
+PanelTools* Tools(QWidget* window) {
+    return window == nullptr ? nullptr
+                             : window->findChild<PanelTools*>(QStringLiteral("panelTools"),
+                                                              Qt::FindDirectChildrenOnly);
+}
+
+}  // namespace
+
+void InstallPanelTools(QWidget* window, QComboBox* comRing) {
+    new PanelTools(window, comRing);
+}
+
+void ApplyCzechToolTexts(QWidget* window) {
+    if (PanelTools* t = Tools(window)) t->SetCzech(true);
+}
+
+void RefreshPorts(QWidget* window) {
+    if (PanelTools* t = Tools(window)) t->Refresh();
+}
+
+namespace {
+template <typename T>
+T* Part(QWidget* window, T* PanelTools::*part) {
+    PanelTools* t = Tools(window);
+    return t != nullptr ? t->*part : nullptr;
+}
+}  // namespace
+
+QLabel* PortDeviceLabel(QWidget* window) {
+    return Part(window, &PanelTools::label_);
+}
+
+QPushButton* PortsButton(QWidget* window) {
+    return Part(window, &PanelTools::ports_);
+}
+
+QPushButton* LogButton(QWidget* window) {
+    return Part(window, &PanelTools::log_);
+}
+
+LogWindow* PanelLogWindow(QWidget* window) {
+    return Part(window, &PanelTools::logWindow_);
+}
