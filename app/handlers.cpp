@@ -8,6 +8,8 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "decade/commands.h"
+#include "decade/profiles.h"
 #include "functions/selection.h"
 #include "functions/values.h"
 #include "link/communic.h"
@@ -19,7 +21,18 @@
 
 namespace {
 
-constexpr double kRelaySettle = 0.2;  // seconds the relays need after switching
+namespace cmd = decade::cmd;
+using decade::kRelaySettle;
+
+const decade::DecadeProfile& Profile() {
+    return decade::ProfileOf(decadeModel);
+}
+
+// Sends an off or on command without reading a reply.
+void SendSwitch(bool on, std::string_view off, std::string_view onCommand) {
+    std::string unused;
+    Communic(1, std::string(on ? onCommand : off), unused);
+}
 
 int CtrlInt(int control) {
     int v = 0;
@@ -55,15 +68,17 @@ OMBRASTEL_CALLBACK(ValueCB) {
     double v = 0.0;
     ui::GetCtrlVal(panelHandle, VALUE, &v);
     const int f = CtrlInt(FUNCTION);
-    if (decadeModel == 7) {
-        if (f == 1) SetCalibratorValue(v, "RES", 1, 1);
-    } else {
-        // VALUE holds the number in the prefix its label shows, for every class: the
-        // refresh divides what the decade reports by 10^valueExponent, so the value goes
-        // back multiplied by it ("2.5" under "Output [kOhm]" is 2500 ohms).
-        // The V151 switches its output through the value: while the output is off the
-        // value goes out only through the output button.
-        if (!(decadeModel == 5 && !LedLit(LED_OUTPUT))) SetCalibratorValue(v, "A", 1, 0);
+    const decade::DecadeProfile& profile = Profile();
+    // VALUE holds the number in the prefix its label shows, for every class: the refresh
+    // divides what the decade reports by 10^valueExponent, so the value goes back
+    // multiplied by it ("2.5" under "Output [kOhm]" is 2500 ohms).
+    bool send = !profile.valueBasicOnly || f == decade::fn::kBasic;
+    // The V151 switches its output through the value: while the output is off the value
+    // goes out only through the output button.
+    if (profile.output == decade::OutputButton::ValueSwitch && !LedLit(LED_OUTPUT)) send = false;
+    if (send) {
+        SetCalibratorValue(v, std::string(profile.valueCommand), 1,
+                           profile.valueErrorQueue ? 1 : 0);
     }
     RefreshScreen();
     return 0;
@@ -72,7 +87,7 @@ OMBRASTEL_CALLBACK(ValueCB) {
 OMBRASTEL_CALLBACK(UnitCB) {
     if (event != ui::EVENT_COMMIT) return 0;
     const HandlerSequence sequence;
-    SetCalibratorSwitch(UNIT, "U", 0);
+    SetCalibratorSwitch(UNIT, std::string(cmd::kSetUnit), 0);
     RefreshScreen();
     return 0;
 }
@@ -89,7 +104,7 @@ OMBRASTEL_CALLBACK(FunctionCB) {
 OMBRASTEL_CALLBACK(ThresholdCB) {
     if (event != ui::EVENT_COMMIT) return 0;
     const HandlerSequence sequence;
-    SendAcknowledgedSetting("W " + std::to_string(CtrlInt(THRESHOLD)));
+    SendAcknowledgedSetting(std::string(cmd::kSetThreshold) + std::to_string(CtrlInt(THRESHOLD)));
     RefreshScreen();
     return 0;
 }
@@ -104,7 +119,7 @@ OMBRASTEL_CALLBACK(RnulaCB) {
     // the field says why, and the refresh shows again what the decade holds.
     const std::optional<double> r = text::ParseEntryNumber(entered);
     ui::SetCtrlAttribute(panelHandle, RNULA, ui::ATTR_ENTRY_REFUSED, r ? 0 : 1);
-    if (r) SendAcknowledgedSetting("R " + text::FormatPlain(*r));
+    if (r) SendAcknowledgedSetting(std::string(cmd::kSetR0) + text::FormatPlain(*r));
     RefreshScreen();
     return 0;
 }
@@ -112,45 +127,47 @@ OMBRASTEL_CALLBACK(RnulaCB) {
 OMBRASTEL_CALLBACK(OutputCB) {
     if (event != ui::EVENT_COMMIT) return 0;
     const HandlerSequence sequence;
-    std::string unused;
-    switch (decadeModel) {
-        case 3:
-        case 4:
-        case 7: {
+    switch (Profile().output) {
+        case decade::OutputButton::Toggle: {
             int ledShown = 0;
             ui::GetCtrlAttribute(panelHandle, LED_OUTPUT, ui::ATTR_VISIBLE, &ledShown);
             if (!ledShown) {  // the button reads "Run": it only starts the preset
-                Communic(1, "OUTP 1", unused);
+                SendSwitch(true, cmd::kOutputOff, cmd::kOutputOn);
                 return 0;
             }
-            Communic(1, LedLit(LED_OUTPUT) ? "OUTP 0" : "OUTP 1", unused);
+            SendSwitch(!LedLit(LED_OUTPUT), cmd::kOutputOff, cmd::kOutputOn);
             RefreshScreen();
             return 0;
         }
-        case 5: {
+        case decade::OutputButton::ValueSwitch: {
             const double number = LedLit(LED_OUTPUT) ? 0.0 : ScaledPanelValue();
-            Communic(1, "A " + text::FormatPlain(number), unused);
+            std::string unused;
+            Communic(1, std::string(cmd::kSetValueLetter) + " " + text::FormatPlain(number),
+                     unused);
             ui::Delay(kRelaySettle);
             RefreshScreen();
             return 0;
         }
-        default:
-            return 0;
+        case decade::OutputButton::None:
+            break;
     }
+    return 0;
 }
 
 OMBRASTEL_CALLBACK(GroundCB) {
     if (event != ui::EVENT_COMMIT) return 0;
     const HandlerSequence sequence;
-    std::string unused;
-    const bool on = LedLit(LED_GND);
-    if (decadeModel == 4 || decadeModel == 5) {
-        Communic(1, on ? "G0" : "G1", unused);
-        ui::Delay(kRelaySettle);
-    } else if (decadeModel == 7) {
-        Communic(1, on ? "OUTP:GRO 0" : "OUTP:GRO 1", unused);
-    } else {
-        return 0;
+    const bool on = !LedLit(LED_GND);
+    switch (Profile().ground) {
+        case decade::GroundRelay::Letters:
+            SendSwitch(on, cmd::kGroundLetterOff, cmd::kGroundLetterOn);
+            ui::Delay(kRelaySettle);
+            break;
+        case decade::GroundRelay::Words:
+            SendSwitch(on, cmd::kGroundWordOff, cmd::kGroundWordOn);
+            break;
+        case decade::GroundRelay::None:
+            return 0;
     }
     RefreshScreen();
     return 0;
@@ -159,9 +176,8 @@ OMBRASTEL_CALLBACK(GroundCB) {
 OMBRASTEL_CALLBACK(ShortCB) {
     if (event != ui::EVENT_COMMIT) return 0;
     const HandlerSequence sequence;
-    if (decadeModel != 3 && decadeModel != 7) return 0;
-    std::string unused;
-    Communic(1, LedLit(LED_SHORT) ? "OUTP:SHOR 0" : "OUTP:SHOR 1", unused);
+    if (!Profile().shortRelay) return 0;
+    SendSwitch(!LedLit(LED_SHORT), cmd::kShortOff, cmd::kShortOn);
     ui::Delay(kRelaySettle);
     RefreshScreen();
     return 0;
@@ -170,7 +186,7 @@ OMBRASTEL_CALLBACK(ShortCB) {
 OMBRASTEL_CALLBACK(StandardCB) {
     if (event != ui::EVENT_COMMIT) return 0;
     const HandlerSequence sequence;
-    SetCalibratorSwitch(RING_STANDARD, "T", 0);
+    SetCalibratorSwitch(RING_STANDARD, std::string(cmd::kSetStandard), 0);
     // The scale only means something for the IEC 751 standard; dim it for the other one
     // whether or not the decade took the command.
     ui::SetCtrlAttribute(panelHandle, RING_SCALE, ui::ATTR_DIMMED,
@@ -182,7 +198,7 @@ OMBRASTEL_CALLBACK(StandardCB) {
 OMBRASTEL_CALLBACK(ScaleCB) {
     if (event != ui::EVENT_COMMIT) return 0;
     const HandlerSequence sequence;
-    SetCalibratorSwitch(RING_SCALE, "S", 0);
+    SetCalibratorSwitch(RING_SCALE, std::string(cmd::kSetScale), 0);
     RefreshScreen();
     return 0;
 }

@@ -8,6 +8,8 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "decade/commands.h"
+#include "decade/profiles.h"
 #include "link/communic.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -18,57 +20,15 @@ bool English() {
     return language == 3;
 }
 bool CapacitanceDecade() {
-    return decadeModel == 4 || decadeModel == 5;
-}
-
-// What a function character stands for, per model class. Two entries are not codes but
-// questions to the decade: which user-function or which timing preset is selected.
-constexpr int kAskUserFunction = -1;
-constexpr int kAskTiming = -2;
-
-struct CharacterRow {
-    char character;
-    int general;  // classes 1, 2, 4, 5 and every class not named in another column
-    int class3;
-    int class6;
-    int class7;
-};
-
-// clang-format off
-constexpr std::array<CharacterRow, 11> kCharacterTable{{
-    //  char  1,2,4,5              3                  6      7
-    {'0', 1,                 1,                 1,     1},
-    {'1', 2,                 2,                 3000,  kAskTiming},
-    {'2', 3,                 3,                 3001,  0},
-    {'3', 4,                 4,                 3002,  0},
-    {'4', 7,                 7,                 3003,  0},
-    {'5', 6,                 6,                 3004,  0},
-    {'6', 5,                 5,                 3005,  0},
-    {'7', kAskUserFunction,  kAskUserFunction,  0,     0},
-    {'8', kAskTiming,        kAskTiming,        0,     0},
-    {'O', 8,                 1,                 8,     8},
-    {'S', 9,                 1,                 9,     9},
-}};
-// clang-format on
-
-int ColumnOf(const CharacterRow& row) {
-    switch (decadeModel) {
-        case 3:
-            return row.class3;
-        case 6:
-            return row.class6;
-        case 7:
-            return row.class7;
-        default:
-            return row.general;
-    }
+    return decade::ProfileOf(decadeModel).capacitance;
 }
 
 // Asks which preset of a kind is selected and returns its function code.
-int AskSelectedPreset(const char* query, int base) {
+int AskSelectedPreset(int kind) {
+    const decade::PresetCommands& commands = decade::PresetCommandsOf(kind);
     std::string reply;
-    Communic(0, query, reply);
-    return PresetCodeFromReply(reply, base);
+    Communic(0, std::string(commands.selected), reply);
+    return PresetCodeFromReply(reply, commands.base);
 }
 
 struct NameRow {
@@ -119,25 +79,21 @@ constexpr std::array<PrefixRow, 8> kPrefixTable{{
 
 int CommandToFunction(int character) {
     const char c = static_cast<char>(character & 0xFF);
-    for (const CharacterRow& row : kCharacterTable) {
-        if (row.character != c) continue;
-        const int code = ColumnOf(row);
-        if (code == kAskUserFunction) return AskSelectedPreset("UFUN:CURV:SEL?", 1000);
-        if (code == kAskTiming) return AskSelectedPreset("TIM:SEL?", 2000);
-        return code;
-    }
-    return 0;
+    const int code = decade::CodeOfCharacter(decade::ProfileOf(decadeModel).characters, c);
+    if (code == decade::kAskUserFunction) return AskSelectedPreset(0);
+    if (code == decade::kAskTiming) return AskSelectedPreset(1);
+    return code;
 }
 
 int PresetCodeFromReply(std::string_view reply, int base) {
     const std::optional<int> number = text::ScanIntAuto(text::UpToNul(reply));
-    if (!number || *number < 1 || *number > 1000) return 0;
+    if (!number || *number < 1 || *number > decade::fn::kPresetsPerKind) return 0;
     return base + *number - 1;
 }
 
 std::string GetFunctionName(int code) {
     const NameRow* found = &kUnknownName;
-    if (code == 1 && CapacitanceDecade()) {
+    if (code == decade::fn::kBasic && CapacitanceDecade()) {
         found = &kCapacitanceName;
     } else {
         for (const NameRow& row : kNameTable) {
@@ -152,14 +108,17 @@ std::string GetFunctionName(int code) {
 
 void GetFunctionUnit(int code, int unitIndex, std::string& unit) {
     unit.clear();
-    if (code == 1) {
+    if (code == decade::fn::kBasic) {
         unit = CapacitanceDecade() ? "F" : "Ohm";
         return;
     }
     if (IsUserFunction(code)) {
-        const std::string query = newFirmware
-                                      ? std::string("UFUN:CURV:PRES:UNIT?")
-                                      : "UFUN:CURV:PRES" + std::to_string(code - 999) + ":UNIT?";
+        using namespace decade::cmd;
+        const std::string query =
+            newFirmware ? std::string(kSelectedPresetUnit)
+                        : std::string(kPresetUnitBefore) +
+                              std::to_string(code - decade::fn::kUserFunctionBase + 1) +
+                              std::string(kPresetUnitAfter);
         std::string reply;
         Communic(0, query, reply);
         unit = UnitTextFromReply(reply);

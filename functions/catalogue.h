@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
-// 0 none; 1 resistance (capacitance for classes 4 and 5); 2..7 sensor curves; 8 open;
-// 9 short; 1000 + i user-function preset i; 2000 + i timing preset i; 3000..3005 the
-// sensors of class 6.
-inline bool IsUserFunction(int code) { return code >= 1000 && code <= 1999; }
-inline bool IsTimingPreset(int code) { return code >= 2000 && code <= 2999; }
+#include "decade/model.h"
+
+// The codes and their predicates are named in decade/model.h.
+using decade::IsTimingPreset;
+using decade::IsUserFunction;
 
 // Turns the decade's function character into a function code for the connected class;
 // may ask the decade which preset is selected ('7'/'8', or '1' for class 7).

@@ -1,11 +1,12 @@
 // Selecting a function on the decade, in the command dialect of its model class.
 #include "functions/selection.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 
 #include "app/shared_state.h"
+#include "decade/commands.h"
+#include "decade/profiles.h"
 #include "functions/catalogue.h"
 #include "functions/values.h"
 #include "link/communic.h"
@@ -13,66 +14,7 @@
 
 namespace {
 
-// Short commands of the letter dialect (classes 1, 2, 4, 6). The digit is the one the
-// decade reports the function with, so codes 5 to 7 run backwards.
-struct ShortCommandRow {
-    int code;
-    std::string_view command;
-};
-
-// clang-format off
-constexpr std::array<ShortCommandRow, 15> kShortCommands{{
-    {1,    "F0"},
-    {2,    "F1"},
-    {3,    "F2"},
-    {4,    "F3"},
-    {5,    "F6"},
-    {6,    "F5"},
-    {7,    "F4"},
-    {8,    "FO"},
-    {9,    "FS"},
-    {3000, "F1"},
-    {3001, "F2"},
-    {3002, "F3"},
-    {3003, "F4"},
-    {3004, "F5"},
-    {3005, "F6"},
-}};
-// clang-format on
-
-std::string_view ShortCommandOf(int code) {
-    if (IsUserFunction(code)) return "F7";
-    if (IsTimingPreset(code)) return "F8";
-    for (const ShortCommandRow& row : kShortCommands) {
-        if (row.code == code) return row.command;
-    }
-    return "";
-}
-
-// Class 3 selection of the fixed functions: ask the decade for the function's present
-// value, select the function with that value, then set the sensor standard if any.
-struct QuerySelectRow {
-    int code;
-    std::string_view query;
-    std::string_view select;    // followed by the reply to the query
-    std::string_view standard;  // empty: none
-};
-
-// clang-format off
-constexpr std::array<QuerySelectRow, 7> kClass3Selections{{
-    {1, "RES?",  "RES ",  ""},
-    {2, "PLAT?", "PLAT ", "PLAT:STAN PT385A"},
-    {3, "PLAT?", "PLAT ", "PLAT:STAN PT385B"},
-    {4, "PLAT?", "PLAT ", "PLAT:STAN PT3916"},
-    {5, "PLAT?", "PLAT ", "PLAT:STAN PT3926"},
-    {6, "PLAT?", "PLAT ", "PLAT:STAN USER"},
-    {7, "NICK?", "NICK ", ""},
-}};
-// clang-format on
-
-std::string PresetNumber(int code, int base) {
-    return std::to_string(code - base + 1);
-}
+using decade::Selection;
 
 // Sends query, then select followed by the reply without its line end, without waiting
 // for a reply. A reply that would put another control byte on the line, or make the
@@ -95,32 +37,35 @@ int Refuse(int report) {
 
 // The command that selects a user-function or timing preset; nothing for other codes.
 void SelectPreset(int code) {
+    if (!decade::IsPreset(code)) return;
+    const decade::PresetCommands& commands = decade::PresetCommandsOf(IsUserFunction(code) ? 0 : 1);
     std::string unused;
-    if (IsUserFunction(code)) {
-        Communic(1, "UFUN:CURV:SEL " + PresetNumber(code, 1000), unused);
-    } else if (IsTimingPreset(code)) {
-        Communic(1, "TIM:SEL " + PresetNumber(code, 2000), unused);
-    }
+    Communic(1, std::string(commands.select) + std::to_string(code - commands.base + 1), unused);
 }
 
-int SelectClass3(int code, int report) {
+// Fixed functions: ask the decade for the function's present value, select the function
+// with that value, then set the sensor standard if any. A timing preset switches the
+// short off first.
+int SelectByQuery(int code, int report) {
     std::string unused;
-    if (IsUserFunction(code) || IsTimingPreset(code)) {
-        if (IsTimingPreset(code)) Communic(1, "OUTP:SHOR 0", unused);  // short off first
+    if (decade::IsPreset(code)) {
+        if (IsTimingPreset(code)) Communic(1, std::string(decade::cmd::kShortOff), unused);
         SelectPreset(code);
         return 1;
     }
-    for (const QuerySelectRow& row : kClass3Selections) {
-        if (row.code != code) continue;
-        if (!QueryThenSelect(row.query, row.select)) return Refuse(report);
-        if (!row.standard.empty()) Communic(1, std::string(row.standard), unused);
-        return 1;
-    }
+    const decade::QuerySelect* row = decade::QuerySelectOf(code);
+    if (row == nullptr) return 1;
+    if (!QueryThenSelect(row->query, row->select)) return Refuse(report);
+    if (!row->standard.empty()) Communic(1, std::string(row->standard), unused);
     return 1;
 }
 
-int SelectClass7(int code, int report) {
-    if (code == 1) return QueryThenSelect("RES?", "RES ") ? 1 : Refuse(report);
+// Resistance through its value, the presets by number.
+int SelectResOnly(int code, int report) {
+    if (code == decade::fn::kBasic) {
+        const decade::QuerySelect* row = decade::QuerySelectOf(code);
+        return QueryThenSelect(row->query, row->select) ? 1 : Refuse(report);
+    }
     SelectPreset(code);
     return 1;
 }
@@ -128,7 +73,7 @@ int SelectClass7(int code, int report) {
 int SelectByShortCommand(int code, int report) {
     // Cleared first: when nothing was exchanged the old text must not pass as "Ok".
     std::string reply;
-    Communic(0, std::string(ShortCommandOf(code)), reply);
+    Communic(0, std::string(decade::ShortCommandOf(code)), reply);
     if (!text::IsOk(reply)) return Refuse(report);
     SelectPreset(code);
     return 1;
@@ -137,14 +82,15 @@ int SelectByShortCommand(int code, int report) {
 }  // namespace
 
 int SetFunction(int code, int report) {
-    switch (decadeModel) {
-        case 5:
+    switch (decade::ProfileOf(decadeModel).selection) {
+        case Selection::None:
             return 1;
-        case 3:
-            return SelectClass3(code, report);
-        case 7:
-            return SelectClass7(code, report);
-        default:
-            return SelectByShortCommand(code, report);
+        case Selection::QueryThenSet:
+            return SelectByQuery(code, report);
+        case Selection::ResOnly:
+            return SelectResOnly(code, report);
+        case Selection::ShortCommand:
+            break;
     }
+    return SelectByShortCommand(code, report);
 }

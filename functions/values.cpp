@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/shared_state.h"
+#include "decade/commands.h"
 #include "link/communic.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -25,10 +26,10 @@ bool SendExpectingOk(const std::string& command) {
 // reply without a number, does not.
 bool SendCheckingErrorQueue(const std::string& command) {
     std::string unused;
-    if (Communic(1, "*CLS", unused) == 0) return false;
+    if (Communic(1, std::string(decade::cmd::kClearStatus), unused) == 0) return false;
     if (Communic(1, command, unused) == 0) return false;
     std::string reply;
-    Communic(0, "SYST:ERR?", reply);
+    Communic(0, std::string(decade::cmd::kFirstError), reply);
     const std::optional<int> error = text::ScanIntDecimal(reply);
     return error.has_value() && *error == 0;
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/shared_state.h"
+#include "decade/profiles.h"
 #include "platform/gpib.h"
 #include "platform/link_log.h"
 #include "platform/rs232.h"
@@ -58,10 +59,10 @@ void RecordSerialGone(const std::string& command) {
                                              ": " + rs232::ClosedReason(comPort));
 }
 
-// Classes 3 and 4 end a line with LF alone, every other class with CR LF; the class is
-// taken at the moment of the call, so the identity query of an open goes with CR LF.
+// The line end of the class at the moment of the call, so the identity query of an open
+// goes with the line end of no decade (CR LF).
 std::string FrameLine(const std::string& command) {
-    return command + ((decadeModel == 3 || decadeModel == 4) ? "\n" : "\r\n");
+    return command + std::string(decade::ProfileOf(decadeModel).lineEnd);
 }
 
 // The exchanges report 1 when the line went out and the reply (if any) was read, 0 when

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/shared_state.h"
+#include "decade/profiles.h"
 #include "link/communic.h"
 #include "platform/text.h"
 
@@ -87,7 +88,6 @@ void ScanDeviceInfo(const std::string& reply) {
 
 void ApplyFirmwareRule() {
     const double version = firmwareVersion;
-    if ((decadeModel == 3 && version > 1.0265) || (decadeModel == 4 && version > 1.0095)) {
-        newFirmware = 1;
-    }
+    const double above = decade::ProfileOf(decadeModel).newFirmwareAbove;
+    if (above > 0.0 && version > above) newFirmware = 1;
 }

@@ -20,5 +20,6 @@ void FindModel(const std::string& reply);
 // Sets serialNumber (third comma field, base-detecting) and firmwareVersion (fourth).
 void ScanDeviceInfo(const std::string& reply);
 
-// Sets newFirmware for class 3 above 1.0265 and class 4 above 1.0095 (strict).
+// Sets newFirmware when the firmware is above the profile's limit (strict): the V330 class
+// above 1.0265, the V150 class above 1.0095.
 void ApplyFirmwareRule();

@@ -8,6 +8,8 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "decade/commands.h"
+#include "decade/profiles.h"
 #include "functions/catalogue.h"
 #include "functions/presets.h"
 #include "functions/selection.h"
@@ -59,9 +61,8 @@ int ComTypeCB(int panel, int /*control*/, int event, void* /*callbackData*/, int
 namespace {
 
 constexpr const char* kGpibPrefix = "v212";
-constexpr double kSettleBeforeFunctionQuery = 0.1;  // seconds before "V?" at open
-constexpr double kWaitBeforePortClose = 0.5;        // seconds before the port is closed
-constexpr int kMaxPresets = 1000;                   // codes 1000 + i must stay below 2000
+constexpr double kWaitBeforePortClose = 0.5;              // seconds before the port is closed
+constexpr int kMaxPresets = decade::fn::kPresetsPerKind;  // codes stay within their kind
 
 struct Warning {
     const char* english;
@@ -92,57 +93,16 @@ std::string LinkReasonOr(const std::string& fallback) {
     return SequenceLinkFailed() ? SequenceResult().reason : fallback;
 }
 
-// Entries of the FUNCTION ring per class: a plain code, a probed code (listed only when the
-// decade accepts it), or the user-function and timing preset lists.
-enum class Entry { Plain, Probed, UserPresets, TimingPresets };
-struct FunctionEntry {
-    Entry kind;
-    int code;
-};
-using E = Entry;
-// clang-format off
-constexpr FunctionEntry kList12[] = {{E::Plain, 1}, {E::Plain, 2}, {E::Plain, 3}, {E::Plain, 4},
-                                     {E::Probed, 6}, {E::Plain, 7}, {E::Probed, 9},
-                                     {E::Probed, 8}};
-constexpr FunctionEntry kList3[] = {{E::Plain, 1}, {E::Plain, 2}, {E::Plain, 3}, {E::Plain, 4},
-                                    {E::Plain, 5}, {E::Plain, 6}, {E::Plain, 7},
-                                    {E::UserPresets, 1000}, {E::TimingPresets, 2000}};
-constexpr FunctionEntry kList4[] = {{E::Plain, 1}, {E::UserPresets, 1000},
-                                    {E::TimingPresets, 2000}};
-constexpr FunctionEntry kList5[] = {{E::Plain, 1}};
-constexpr FunctionEntry kList6[] = {{E::Plain, 1}, {E::Plain, 3000}, {E::Plain, 3001},
-                                    {E::Plain, 3002}, {E::Plain, 3003}, {E::Plain, 3004},
-                                    {E::Plain, 3005}, {E::Probed, 9}, {E::Probed, 8}};
-constexpr FunctionEntry kList7[] = {{E::Plain, 1}, {E::TimingPresets, 2000}};
-// clang-format on
-
-std::span<const FunctionEntry> FunctionListOf(int model) {
-    switch (model) {
-        case 3:
-            return kList3;
-        case 4:
-            return kList4;
-        case 5:
-            return kList5;
-        case 6:
-            return kList6;
-        case 7:
-            return kList7;
-        default:
-            return kList12;
-    }
-}
-
 // The number of presets the decade reports; a reply without a number counts none.
-int PresetCount(const char* query) {
+int PresetCount(std::string_view query) {
     std::string reply;
-    Communic(0, query, reply);
+    Communic(0, std::string(query), reply);
     const int count = text::ScanIntAuto(reply).value_or(0);
     return std::clamp(count, 0, kMaxPresets);
 }
 
-void InsertPresets(int kind, const char* countQuery, int firstCode) {
-    const int count = PresetCount(countQuery);
+void InsertPresets(int kind, int firstCode) {
+    const int count = PresetCount(decade::PresetCommandsOf(kind).count);
     for (int i = 0; i < count; ++i) {
         std::string label;
         GetPresetName(kind, i, label);
@@ -152,7 +112,8 @@ void InsertPresets(int kind, const char* countQuery, int firstCode) {
 
 void FillFunctionList() {
     ui::ClearListCtrl(panelHandle, FUNCTION);
-    for (const FunctionEntry& e : FunctionListOf(decadeModel)) {
+    using decade::Entry;
+    for (const decade::FunctionEntry& e : decade::ProfileOf(decadeModel).functions) {
         switch (e.kind) {
             case Entry::Plain:
                 InsertFunction(e.code);
@@ -161,10 +122,10 @@ void FillFunctionList() {
                 if (SetFunction(e.code, 0)) InsertFunction(e.code);
                 break;
             case Entry::UserPresets:
-                InsertPresets(0, "UFUN:CURV:PCO?", e.code);
+                InsertPresets(0, e.code);
                 break;
             case Entry::TimingPresets:
-                InsertPresets(1, "TIM:PCO?", e.code);
+                InsertPresets(1, e.code);
                 break;
         }
     }
@@ -173,18 +134,12 @@ void FillFunctionList() {
 // The function the decade presents now, read before the probing changes it. A reply too
 // short to hold the function character gives 1, the decade's basic function, so the open
 // never re-selects from a stale byte.
-int PresentFunction() {
+int PresentFunction(const decade::FunctionQuery& query) {
     std::string reply;
-    std::size_t position = 0;
-    if (decadeModel == 4 || decadeModel == 7) {
-        Communic(0, "F?", reply);
-    } else {
-        ui::Delay(kSettleBeforeFunctionQuery);
-        Communic(0, "V?", reply);
-        position = 1;
-    }
-    if (reply.size() <= position) return 1;
-    return CommandToFunction(static_cast<unsigned char>(reply[position]));
+    if (query.settleFirst) ui::Delay(decade::kSettleBeforeQuery);
+    Communic(0, std::string(query.command), reply);
+    if (reply.size() <= query.position) return decade::fn::kBasic;
+    return CommandToFunction(static_cast<unsigned char>(reply[query.position]));
 }
 
 // The serial layer closes a port whose line failed (cable pulled, terminal gone); every
@@ -194,10 +149,11 @@ bool SerialLinkLost() {
 }
 
 void AdjustUnitRing() {
+    constexpr int kKelvin = 2;  // the unit index of K
     int index = -1;
-    ui::GetIndexFromValue(panelHandle, UNIT, &index, 2);
-    if (decadeModel == 3) {
-        if (index < 0) ui::InsertListItem(panelHandle, UNIT, -1, "K", 2);
+    ui::GetIndexFromValue(panelHandle, UNIT, &index, kKelvin);
+    if (decade::ProfileOf(decadeModel).kelvin) {
+        if (index < 0) ui::InsertListItem(panelHandle, UNIT, -1, "K", kKelvin);
     } else if (index >= 0) {
         ui::DeleteListItem(panelHandle, UNIT, index, 1);
     }
@@ -272,8 +228,9 @@ int OpenCommunic() {
 
     // The first answer may still carry what the decade had queued; the second one counts.
     std::string identity;
-    Communic(0, "*IDN?", identity);
-    Communic(0, "*IDN?", identity);
+    const std::string identityQuery(decade::cmd::kIdentity);
+    Communic(0, identityQuery, identity);
+    Communic(0, identityQuery, identity);
     FindModel(identity);
     ScanDeviceInfo(identity);
     SetName();
@@ -283,23 +240,26 @@ int OpenCommunic() {
     }
 
     // Both flags describe the decade of this link, so a later open recomputes them.
+    const decade::DecadeProfile& profile = decade::ProfileOf(decadeModel);
     newFirmware = 0;
     ApplyFirmwareRule();
-    thresholdAvailable = decadeModel == 2 ? 1 : 0;
+    thresholdAvailable = profile.threshold ? 1 : 0;
 
     std::string unused;
-    if (decadeModel == 5) {
-        Communic(0, "L0", unused);
-        valueExponent = -9;
-        ui::SetCtrlVal(panelHandle, VALUE, 10.0);
-    } else if (linkType == 0) {
-        Communic(1, ":SYST:REM", unused);
+    if (profile.remoteOverGpib || linkType == 0) {
+        Communic(profile.remote.readsReply ? 0 : 1, std::string(profile.remote.text), unused);
     }
-    if (decadeModel != 2) ui::SetCtrlAttribute(panelHandle, THRESHOLD, ui::ATTR_VISIBLE, 0);
+    if (profile.openShowsValue) {
+        valueExponent = profile.openValueExponent;
+        ui::SetCtrlVal(panelHandle, VALUE, decade::kOpenValue);
+    }
+    if (!profile.threshold) ui::SetCtrlAttribute(panelHandle, THRESHOLD, ui::ATTR_VISIBLE, 0);
 
-    const int function = decadeModel == 5 ? 0 : PresentFunction();
+    // A class with one function asks nothing and selects nothing.
+    const bool oneFunction = profile.functionQuery.command.empty();
+    const int function = oneFunction ? decade::fn::kNone : PresentFunction(profile.functionQuery);
     FillFunctionList();
-    if (decadeModel != 5) {
+    if (!oneFunction) {
         SetFunction(function, 0);
         ui::SetCtrlVal(panelHandle, FUNCTION, function);
     }
@@ -318,11 +278,8 @@ int CloseCommunic() {
         if (gpibDevice >= 0) gpib::CloseDev(gpibDevice);  // returns the decade to local
     } else {
         std::string unused;
-        if (decadeModel == 5) {
-            Communic(0, "L1", unused);
-        } else {
-            Communic(1, ":SYST:LOC", unused);
-        }
+        const decade::Command& local = decade::ProfileOf(decadeModel).local;
+        Communic(local.readsReply ? 0 : 1, std::string(local.text), unused);
         ui::Delay(kWaitBeforePortClose);
         rs232::CloseCom(comPort);
     }

@@ -4,11 +4,16 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "decade/profiles.h"
 #include "functions/catalogue.h"
 #include "panel_state/output_button.h"
 #include "platform/ui.h"
 
 namespace {
+
+using decade::IsOpenOrShort;
+using decade::IsSensorCurve;
+using decade::fn::kBasic;
 
 void Show(int control, int visible) {
     ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_VISIBLE, visible);
@@ -33,10 +38,6 @@ int ReadFunction() {
     int f = 0;
     ui::GetCtrlVal(panelHandle, FUNCTION, &f);
     return f;
-}
-
-bool IsSensorCurve(int f) {
-    return f >= 2 && f <= 7;
 }
 
 // Every call starts from the same picture: optional controls hidden, VALUE and FUNCTION
@@ -74,7 +75,7 @@ void ResistanceDecade(int closed) {
     Arrows(0);
     const int f = ReadFunction();
     UnitAndR0(f, closed);
-    if (f == 8 || f == 9 || IsTimingPreset(f)) {
+    if (IsOpenOrShort(f) || IsTimingPreset(f)) {
         Dim(THRESHOLD, 1);
     } else {
         Dim(VALUE, closed);
@@ -111,7 +112,7 @@ void Class3(int closed) {
 
 void Class4(int closed) {
     const int f = ReadFunction();
-    if (f == 1 || IsUserFunction(f)) {
+    if (f == kBasic || IsUserFunction(f)) {
         Label(CMD_OUTPUT, OutputLabel());
         Dim(VALUE, closed);
     } else {
@@ -144,7 +145,7 @@ void Class6(int closed) {
     Show(RING_SCALE, 1);
     Arrows(0);
     const int f = ReadFunction();
-    if (f >= 3000 && f <= 3003) {
+    if (decade::IsClass6IecSensor(f)) {
         Dim(RING_STANDARD, closed);
         int standard = 0;
         ui::GetCtrlVal(panelHandle, RING_STANDARD, &standard);
@@ -153,12 +154,12 @@ void Class6(int closed) {
         Dim(RING_STANDARD, 1);
         Dim(RING_SCALE, 1);
     }
-    if (f != 8 && f != 9) Dim(VALUE, closed);
+    if (!IsOpenOrShort(f)) Dim(VALUE, closed);
 }
 
 void Class7(int closed) {
     const int f = ReadFunction();
-    if (f == 1) {
+    if (f == kBasic) {
         Label(CMD_OUTPUT, OutputLabel());
         Dim(VALUE, closed);
         Show(LED_OUTPUT, 1);
@@ -185,26 +186,27 @@ void Class7(int closed) {
 void EnableControls() {
     const int closed = connected == 0 ? 1 : 0;
     Reset();
-    switch (decadeModel) {
-        case 0:
+    using decade::ControlLayout;
+    switch (decade::ProfileOf(decadeModel).layout) {
+        case ControlLayout::None:
             break;  // no decade: the reset is the whole picture
-        case 3:
+        case ControlLayout::Resistance:
+            ResistanceDecade(closed);
+            break;
+        case ControlLayout::V330:
             Class3(closed);
             break;
-        case 4:
+        case ControlLayout::V150:
             Class4(closed);
             break;
-        case 5:
+        case ControlLayout::V151:
             Class5(closed);
             break;
-        case 6:
+        case ControlLayout::V211:
             Class6(closed);
             break;
-        case 7:
+        case ControlLayout::V090:
             Class7(closed);
-            break;
-        default:
-            ResistanceDecade(closed);
             break;
     }
     Dim(FUNCTION, closed);

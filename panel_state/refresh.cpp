@@ -5,6 +5,8 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "decade/commands.h"
+#include "decade/profiles.h"
 #include "functions/catalogue.h"
 #include "link/communic.h"
 #include "panel_state/output_button.h"
@@ -17,6 +19,14 @@
 // routine goes on with what that control shows.
 
 namespace {
+
+namespace cmd = decade::cmd;
+using decade::fn::kBasic;
+
+// One state query; false when it could not be sent.
+bool Ask(std::string_view query, std::string& reply) {
+    return Communic(0, std::string(query), reply) != 0;
+}
 
 int ShownInt(int control) {
     int value = 0;
@@ -68,12 +78,12 @@ void ShowR0(const std::string& reply) {
 // "V?", "A?" and "R?": function and unit, the value in E-notation, R0. These come first
 // on classes 0 to 3; false when a query could not be sent.
 bool RefreshFunctionValueR0(std::string& reply, int& f) {
-    if (!Communic(0, "V?", reply)) return false;
+    if (!Ask(cmd::kStatus, reply)) return false;
     f = FunctionFrom(reply, 1);
     const int unitIndex = SetIntFrom(UNIT, value_reply::IntAt(reply, 3));
-    if (!Communic(0, "A?", reply)) return false;
+    if (!Ask(cmd::kValue, reply)) return false;
     if (const auto value = value_reply::ParseENotation(reply)) ShowValue(*value, f, unitIndex);
-    if (!Communic(0, "R?", reply)) return false;
+    if (!Ask(cmd::kR0, reply)) return false;
     ShowR0(reply);
     return true;
 }
@@ -83,7 +93,7 @@ int RefreshResistanceDecade(std::string& reply) {
     int f = 0;
     if (!RefreshFunctionValueR0(reply, f)) return 0;
     if (thresholdAvailable == 0) return 1;
-    if (!Communic(0, "W?", reply)) return 0;
+    if (!Ask(cmd::kThreshold, reply)) return 0;
     SetIntFrom(THRESHOLD, value_reply::IntAt(reply, 0));
     return 1;
 }
@@ -91,9 +101,9 @@ int RefreshResistanceDecade(std::string& reply) {
 int RefreshClass3(std::string& reply) {
     int f = 0;
     if (!RefreshFunctionValueR0(reply, f)) return 0;
-    if (!Communic(0, "OUTP?", reply)) return 0;
+    if (!Ask(cmd::kOutput, reply)) return 0;
     SetIntFrom(LED_OUTPUT, value_reply::IntAt(reply, 0));
-    if (!Communic(0, "OUTP:SHOR?", reply)) return 0;
+    if (!Ask(cmd::kShort, reply)) return 0;
     SetIntFrom(LED_SHORT, value_reply::IntAt(reply, 0));
     // A timing preset runs a program: only the run button; otherwise output and short.
     const bool timing = IsTimingPreset(f);
@@ -105,69 +115,74 @@ int RefreshClass3(std::string& reply) {
     return 1;
 }
 
+// The characters "F?" reports the basic function and a user function with.
+constexpr char kBasicCharacter = '0';
+constexpr char kUserFunctionCharacter = '7';
+
 int RefreshClass4(std::string& reply) {
-    if (!Communic(0, "F?", reply)) return 0;
+    if (!Ask(cmd::kFunction, reply)) return 0;
     const std::optional<char> c = value_reply::CharAt(reply, 0);
     const int f = FunctionFrom(reply, 0);
     reply.clear();
-    if (c == '7') {
-        if (!Communic(0, "UFUN:DISP?", reply)) return 0;
-    } else if (c == '0') {
-        if (!Communic(0, "CAP:DISP?", reply)) return 0;
+    if (c == kUserFunctionCharacter) {
+        if (!Ask(cmd::kUserFunctionDisplay, reply)) return 0;
+    } else if (c == kBasicCharacter) {
+        if (!Ask(cmd::kCapacitanceDisplay, reply)) return 0;
     }
     if (!reply.empty()) {
         if (const auto value = value_reply::ParseDisplayText(reply)) ShowValue(*value, f, 0);
     }
-    if (!Communic(0, "OUTP?", reply)) return 0;
+    if (!Ask(cmd::kOutput, reply)) return 0;
     SetIntFrom(LED_OUTPUT, value_reply::IntAt(reply, 0));
-    if (!Communic(0, "V?", reply)) return 0;
+    if (!Ask(cmd::kStatus, reply)) return 0;
     SetIntFrom(LED_GND, value_reply::IntAt(reply, 1));
     return 1;
 }
 
 int RefreshClass5(std::string& reply) {
     reply.clear();
-    if (!Communic(0, "A?", reply)) return 0;
+    if (!Ask(cmd::kValue, reply)) return 0;
     if (!reply.empty()) {
         double shown = 0.0;
         ui::GetCtrlVal(panelHandle, VALUE, &shown);
         if (const auto value = value_reply::ParseCapacitance(reply, shown, valueExponent)) {
             ui::SetCtrlVal(panelHandle, LED_OUTPUT, value->outputOn ? 1 : 0);
-            ShowValue(value->value, 1, 0);
+            ShowValue(value->value, kBasic, 0);
         }
     }
-    if (!Communic(0, "V?", reply)) return 0;
+    if (!Ask(cmd::kStatus, reply)) return 0;
     SetIntFrom(LED_GND, value_reply::IntAt(reply, 1));
     return 1;
 }
 
 int RefreshClass6(std::string& reply) {
-    if (!Communic(0, "V?", reply)) return 0;
+    if (!Ask(cmd::kStatus, reply)) return 0;
     const int f = FunctionFrom(reply, 1);
     SetIntFrom(RING_SCALE, value_reply::IntAt(reply, 3));
     SetIntFrom(RING_STANDARD, value_reply::IntAt(reply, 5));
-    if (!Communic(0, "A?", reply)) return 0;
+    if (!Ask(cmd::kValue, reply)) return 0;
     if (const auto value = value_reply::ParseENotation(reply)) ShowValue(*value, f, 0);
     return 1;
 }
 
 int RefreshClass7(std::string& reply) {
-    if (!Communic(0, "F?", reply)) return 0;
+    if (!Ask(cmd::kFunction, reply)) return 0;
     const int f = FunctionFrom(reply, 0);
     reply.clear();
-    if (f == 1 && !Communic(0, "RES:DISP?", reply)) return 0;
+    if (f == kBasic && !Ask(cmd::kResistanceDisplay, reply)) return 0;
     if (!reply.empty()) {
         if (const auto value = value_reply::ParseDisplayText(reply)) ShowValue(*value, f, 0);
     }
-    if (!Communic(0, "OUTP?", reply)) return 0;
+    if (!Ask(cmd::kOutput, reply)) return 0;
     SetIntFrom(LED_OUTPUT, value_reply::IntAt(reply, 0));
-    if (!Communic(0, "OUTP:SHOR?", reply)) return 0;
+    if (!Ask(cmd::kShort, reply)) return 0;
     const int shorted = SetIntFrom(LED_SHORT, value_reply::IntAt(reply, 0));
     // The value can be set only while the decade presents an unshorted resistance.
-    ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_DIMMED, (f == 1 && shorted == 0) ? 0 : 1);
-    if (!Communic(0, "OUTP:GRO?", reply)) return 0;
+    ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_DIMMED,
+                         (f == kBasic && shorted == 0) ? 0 : 1);
+    if (!Ask(cmd::kGround, reply)) return 0;
     SetIntFrom(LED_GND, value_reply::IntAt(reply, 0));
-    const bool output = f == 1 || shorted != 0;
+    const bool output = f == kBasic || shorted != 0;
     ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LABEL_TEXT,
                          std::string(output ? OutputLabel() : RunLabel()));
     Show(LED_OUTPUT, output ? 1 : 0);
@@ -177,19 +192,21 @@ int RefreshClass7(std::string& reply) {
 }  // namespace
 
 int RefreshScreen() {
+    using decade::RefreshSequence;
     std::string reply;  // one buffer for every query of the call
-    switch (decadeModel) {
-        case 3:
+    switch (decade::ProfileOf(decadeModel).refresh) {
+        case RefreshSequence::Resistance:
+            break;
+        case RefreshSequence::V330:
             return RefreshClass3(reply);
-        case 4:
+        case RefreshSequence::Capacitance:
             return RefreshClass4(reply);
-        case 5:
+        case RefreshSequence::V151:
             return RefreshClass5(reply);
-        case 6:
+        case RefreshSequence::V211:
             return RefreshClass6(reply);
-        case 7:
+        case RefreshSequence::V090:
             return RefreshClass7(reply);
-        default:
-            return RefreshResistanceDecade(reply);
     }
+    return RefreshResistanceDecade(reply);
 }
