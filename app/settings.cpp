@@ -12,6 +12,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "link/open_close.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -348,8 +349,6 @@ bool WriteSettingsFile(int panel, const std::string& path) {
 }
 
 void ShowSettingsNotWritten(const std::string& path) {
-    if (language == 3)
-        ui::MessagePopup("Warning", "Could not save the settings to " + path + ".");
-    else
-        ui::MessagePopup("Upozornění", "Nastavení nelze uložit do souboru " + path + ".");
+    ui::MessagePopup(texts::Message(texts::kWarning),
+                     texts::Message(texts::kSettingsNotSaved) + path + ".");
 }

@@ -8,6 +8,7 @@
 #include "app/panel.h"
 #include "app/settings.h"
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "link/open_close.h"
 #include "panel_state/enable_controls.h"
 #include "platform/settings_folder.h"
@@ -32,7 +33,7 @@ int RunOmbrastel(int argc, char** argv) {
 
     ReadSettingsFile(panelHandle, folder::InSettingsFolder(kSettingsFile));
     CorrectLanguage();
-    if (language == 1) ApplyCzechTexts(panelHandle);
+    if (texts::LabelsInCzech()) ApplyCzechTexts(panelHandle);
 
     connected = 0;
     EnableControls();

@@ -8,6 +8,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "decade/commands.h"
 #include "decade/profiles.h"
 #include "link/communic.h"
@@ -16,9 +17,6 @@
 
 namespace {
 
-bool English() {
-    return language == 3;
-}
 bool CapacitanceDecade() {
     return decade::ProfileOf(decadeModel).capacitance;
 }
@@ -30,36 +28,6 @@ int AskSelectedPreset(int kind) {
     Communic(0, std::string(commands.selected), reply);
     return PresetCodeFromReply(reply, commands.base);
 }
-
-struct NameRow {
-    int code;
-    std::string_view english;
-    std::string_view czech;
-};
-
-// clang-format off
-constexpr std::array<NameRow, 16> kNameTable{{
-    {1,    "Resistance",          "Odpor"},
-    {2,    "Platinum Pt385 (68)", "Platina Pt385 (68)"},
-    {3,    "Platinum Pt385 (90)", "Platina Pt385 (90)"},
-    {4,    "Platinum Pt3916",     "Platina Pt3916"},
-    {5,    "Platinum Pt3926",     "Platina Pt3926"},
-    {6,    "Platinum User",       "Platina Uživatelská"},
-    {7,    "Nickel",              "Nikl"},
-    {8,    "Open",                "Rozpojeno"},
-    {9,    "Short",               "Zkrat"},
-    {3000, "Platinum Pt100",      "Platina Pt100"},
-    {3001, "Platinum Pt200",      "Platina Pt200"},
-    {3002, "Platinum Pt500",      "Platina Pt500"},
-    {3003, "Platinum Pt1000",     "Platina Pt1000"},
-    {3004, "Nickel Ni100",        "Nikl Ni100"},
-    {3005, "Nickel Ni1000",       "Nikl Ni1000"},
-    {0,    "Unknown",             "Neznámá"},
-}};
-// clang-format on
-
-constexpr NameRow kCapacitanceName{1, "Capacitance", "Kapacita"};
-constexpr NameRow kUnknownName{0, "Unknown", "Neznámá"};
 
 // Temperature units by the index the UNIT ring and the decade's status use.
 constexpr std::array<std::string_view, 3> kTemperatureUnits{"°C", "°F", "K"};
@@ -92,18 +60,7 @@ int PresetCodeFromReply(std::string_view reply, int base) {
 }
 
 std::string GetFunctionName(int code) {
-    const NameRow* found = &kUnknownName;
-    if (code == decade::fn::kBasic && CapacitanceDecade()) {
-        found = &kCapacitanceName;
-    } else {
-        for (const NameRow& row : kNameTable) {
-            if (row.code == code) {
-                found = &row;
-                break;
-            }
-        }
-    }
-    return std::string(English() ? found->english : found->czech);
+    return texts::Message(texts::FunctionName(code, CapacitanceDecade()));
 }
 
 void GetFunctionUnit(int code, int unitIndex, std::string& unit) {

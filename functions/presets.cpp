@@ -2,35 +2,20 @@
 // decade reports.
 #include "functions/presets.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "decade/profiles.h"
 #include "link/communic.h"
 
-namespace {
-
-struct PresetKindRow {
-    std::string_view english;
-    std::string_view czech;
-};
-
-constexpr std::array<PresetKindRow, 2> kPresetKinds{{
-    {"User function ", "Uživatelská funkce "},
-    {"Timing ", "Časování "},
-}};
-
-}  // namespace
-
 void GetPresetName(int kind, int index, std::string& label) {
-    if (kind < 0 || kind >= static_cast<int>(kPresetKinds.size())) return;
-    const PresetKindRow& row = kPresetKinds[static_cast<std::size_t>(kind)];
+    if (kind != 0 && kind != 1) return;
     const decade::PresetCommands& commands = decade::PresetCommandsOf(kind);
     const std::string number = std::to_string(index + 1);
 
-    label = std::string(language == 3 ? row.english : row.czech);
+    label = texts::Message(texts::PresetKind(kind));
 
     std::string reply;
     if (newFirmware != 0) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "decade/commands.h"
 #include "link/communic.h"
 #include "platform/text.h"
@@ -46,11 +47,7 @@ void ShowRefusalWarning() {
     // No reply at all is no refusal: the sequence says "Communication failed." at its end.
     if (StoppedSequenceFailed()) return;
     NoteRefusal("the decade refused the setting");
-    if (language == 3) {
-        ui::MessagePopup("Warning", "Could not set value!");
-    } else {
-        ui::MessagePopup("Upozornění", "Hodnotu nelze nastavit!");
-    }
+    ui::MessagePopup(texts::Message(texts::kWarning), texts::Message(texts::kCouldNotSetValue));
 }
 
 int SetCalibratorValue(double value, const std::string& command, int scale, int errorQueue) {

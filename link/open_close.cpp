@@ -8,6 +8,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "decade/commands.h"
 #include "decade/profiles.h"
 #include "functions/catalogue.h"
@@ -64,22 +65,20 @@ constexpr const char* kGpibPrefix = "v212";
 constexpr double kWaitBeforePortClose = 0.5;              // seconds before the port is closed
 constexpr int kMaxPresets = decade::fn::kPresetsPerKind;  // codes stay within their kind
 
-struct Warning {
-    const char* english;
-    const char* czech;
-};
-constexpr Warning kNoGpib{"Could not open GPIB.", "Nenalezen port GPIB."};
-constexpr Warning kNoSerialPort{"Could not open serial port.", "Nenalezen sériový port."};
-constexpr Warning kNoDecade{"Decade box not found!", "Dekáda nenalezena."};
-constexpr Warning kCommunicationFailed{"Communication failed.", "Komunikace selhala."};
+using texts::kCommunicationFailed;
+using texts::kNoDecade;
+using texts::kNoGpib;
+using texts::kNoSerialPort;
+using Warning = texts::Pair;
 
 // The box in the operator's language, the reason behind its details button, and the same
 // as one line on the standard error.
 void ShowWarning(const Warning& w, const std::string& reason) {
-    const char* text = language == 3 ? w.english : w.czech;
-    std::fprintf(stderr, "ombrastel: %s%s%s\n", text, reason.empty() ? "" : " ", reason.c_str());
+    const std::string text = texts::Message(w);
+    std::fprintf(stderr, "ombrastel: %s%s%s\n", text.c_str(), reason.empty() ? "" : " ",
+                 reason.c_str());
     std::fflush(stderr);
-    ui::MessagePopup(language == 3 ? "Warning" : "Upozornění", text, reason);
+    ui::MessagePopup(texts::Message(texts::kWarning), text, reason);
 }
 
 int FailOpen(const Warning& w, const std::string& reason) {

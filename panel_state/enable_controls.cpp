@@ -27,8 +27,8 @@ void Top(int control, int top) {
 void Left(int control, int left) {
     ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_LEFT, left);
 }
-void Label(int control, const char* label) {
-    ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_LABEL_TEXT, std::string(label));
+void Label(int control, const std::string& label) {
+    ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_LABEL_TEXT, label);
 }
 void Arrows(int shown) {
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_SHOW_INCDEC_ARROWS, shown);

@@ -2,14 +2,16 @@
 // refresh arrange them.
 #pragma once
 
-#include "app/shared_state.h"
+#include <string>
+
+#include "app/texts.h"
 
 // Captions of CMD_OUTPUT: the output switch, or the start of a program (timing preset).
-inline const char* OutputLabel() {
-    return language == 1 ? "Výstup" : "Output";
+inline std::string OutputLabel() {
+    return texts::Label(texts::kOutput);
 }
-inline const char* RunLabel() {
-    return language == 1 ? "Spustit" : "Run";
+inline std::string RunLabel() {
+    return texts::Label(texts::kRun);
 }
 
 // The relay column at the right edge of the panel; each LED stands 21 pixels above and

@@ -64,7 +64,7 @@ void ShowValue(const value_reply::ShownValue& value, int f, int unitIndex) {
     GetFunctionUnit(f, unitIndex, unitText);
     GetPrefixLabel(valueExponent, prefixText);
     ui::SetCtrlVal(panelHandle, VALUE, value.shown);
-    const std::string label = std::string(OutputLabel()) + " [" + prefixText + unitText + "]";
+    const std::string label = OutputLabel() + " [" + prefixText + unitText + "]";
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_LABEL_TEXT, label);
 }
 
@@ -108,7 +108,7 @@ int RefreshClass3(std::string& reply) {
     // A timing preset runs a program: only the run button; otherwise output and short.
     const bool timing = IsTimingPreset(f);
     ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LABEL_TEXT,
-                         std::string(timing ? RunLabel() : OutputLabel()));
+                         timing ? RunLabel() : OutputLabel());
     for (int control : {LED_OUTPUT, LED_SHORT, CMD_SHORT}) Show(control, timing ? 0 : 1);
     ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LEFT,
                          timing ? kRelayLeft : kClass3OutputLeft);
@@ -184,7 +184,7 @@ int RefreshClass7(std::string& reply) {
     SetIntFrom(LED_GND, value_reply::IntAt(reply, 0));
     const bool output = f == kBasic || shorted != 0;
     ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LABEL_TEXT,
-                         std::string(output ? OutputLabel() : RunLabel()));
+                         output ? OutputLabel() : RunLabel());
     Show(LED_OUTPUT, output ? 1 : 0);
     return 1;
 }

@@ -5,17 +5,10 @@
 #include <system_error>
 
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "platform/ui.h"
 
 namespace {
-
-struct TitleTexts {
-    const char* serialLead;
-    const char* versionLead;
-};
-
-constexpr TitleTexts kCzech = {", v.\xc4\x8d. ", ", verze SW "};
-constexpr TitleTexts kEnglish = {", s.n. ", ", SW version "};
 
 // Three decimals, independent of the desktop's decimal separator.
 std::string ThreeDecimals(double value) {
@@ -29,18 +22,17 @@ std::string ThreeDecimals(double value) {
 }  // namespace
 
 void SetName() {
-    const TitleTexts& texts = language == 1 ? kCzech : kEnglish;
     std::string title = "Ombrastel";
     if (!modelName.empty()) {
         title += " - ";
         title += modelName;
         if (serialNumber > 0) {
-            title += texts.serialLead;
+            title += texts::Label(texts::kSerialLead);
             title += std::to_string(serialNumber);
         }
         const double version = firmwareVersion;
         if (version > 0.0) {
-            title += texts.versionLead;
+            title += texts::Label(texts::kVersionLead);
             title += ThreeDecimals(version);
         }
     }
