@@ -1,35 +1,52 @@
 #include "app/shared_state.h"
 
+decade::DecadeSession panelSession;
+
 int panelHandle = -1;
 int language = 3;
-int connected = 0;
-int linkType = 0;
-int comPort = 0;
-int baudRate = 0;
-int gpibAddress = 0;
-int gpibDevice = -1;
-int decadeModel = 0;
-std::string modelName;
-int serialNumber = 0;
-float firmwareVersion = 0.0f;
-int newFirmware = 0;
-int thresholdAvailable = 1;
-int valueExponent = 0;
+
+int& connected = panelSession.link.connected;
+int& linkType = panelSession.link.linkType;
+int& comPort = panelSession.link.comPort;
+int& baudRate = panelSession.link.baudRate;
+int& gpibAddress = panelSession.link.gpibAddress;
+int& gpibDevice = panelSession.link.gpibDevice;
+int& firstReadDone = panelSession.link.firstReadDone;
+
+int& decadeModel = panelSession.info.model;
+std::string& modelName = panelSession.info.name;
+int& serialNumber = panelSession.info.serialNumber;
+float& firmwareVersion = panelSession.info.firmwareVersion;
+int& newFirmware = panelSession.info.newFirmware;
+int& thresholdAvailable = panelSession.info.thresholdAvailable;
+int& valueExponent = panelSession.info.valueExponent;
 
 void ResetSharedState() {
     // panelHandle is left alone: the panel outlives a test case.
     language = 3;
-    connected = 0;
-    linkType = 0;
-    comPort = 0;
-    baudRate = 0;
-    gpibAddress = 0;
-    gpibDevice = -1;
-    decadeModel = 0;
-    modelName.clear();
-    serialNumber = 0;
-    firmwareVersion = 0.0f;
-    newFirmware = 0;
-    thresholdAvailable = 1;
-    valueExponent = 0;
+    // The link's sequence and its first-read wait are the link's own and stay.
+    LinkState& link = panelSession.link;
+    link.connected = 0;
+    link.linkType = 0;
+    link.comPort = 0;
+    link.baudRate = 0;
+    link.gpibAddress = 0;
+    link.gpibDevice = -1;
+    panelSession.info = decade::DecadeInfo{};
+}
+
+int Communic(int noReply, const std::string& command, std::string& reply) {
+    return panelSession.Communic(noReply, command, reply);
+}
+
+void FindModel(const std::string& reply) {
+    panelSession.FindModel(reply);
+}
+
+void ScanDeviceInfo(const std::string& reply) {
+    panelSession.ScanDeviceInfo(reply);
+}
+
+void ApplyFirmwareRule() {
+    panelSession.ApplyFirmwareRule();
 }

@@ -16,3 +16,6 @@ int SendAcknowledgedSetting(const std::string& command);
 
 // The refusal box: "Warning" / "Could not set value!" in English, Czech otherwise.
 void ShowRefusalWarning();
+
+// Shows the refusal box when a setting was not taken; 1 when it was, else 0.
+int ReportSetting(bool taken);

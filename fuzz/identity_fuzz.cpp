@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "app/shared_state.h"
+#include "decade/identity.h"
 #include "link/communic.h"
-#include "link/models.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "decade/value_reply.h"
 #include "functions/catalogue.h"
-#include "panel_state/value_reply.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
 // Identifying a decade from its identity reply: the token order, the fields after the
 // commas and the firmware thresholds.
-#include "link/models.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/shared_state.h"
+#include "decade/identity.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Reading value replies: E-notation, display texts, class 5 farads and positional reads.
-#include "panel_state/value_reply.h"
+#include "decade/value_reply.h"
 
 #include <gtest/gtest.h>
 

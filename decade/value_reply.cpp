@@ -1,4 +1,4 @@
-#include "panel_state/value_reply.h"
+#include "decade/value_reply.h"
 
 #include <algorithm>
 #include <cmath>
