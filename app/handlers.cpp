@@ -7,11 +7,11 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "functions/selection.h"
-#include "functions/values.h"
-#include "link/open_close.h"
-#include "panel_state/enable_controls.h"
-#include "panel_state/refresh.h"
+#include "app/selection.h"
+#include "app/values.h"
+#include "app/open_close.h"
+#include "app/enable_controls.h"
+#include "app/refresh.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 

@@ -10,7 +10,7 @@
 
 #include "app/handlers.h"
 #include "app/panel_tools.h"
-#include "link/open_close.h"
+#include "app/open_close.h"
 #include "platform/ui.h"
 #include "ui_Ombrastel.h"
 

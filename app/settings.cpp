@@ -13,7 +13,7 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "app/texts.h"
-#include "link/open_close.h"
+#include "app/open_close.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 

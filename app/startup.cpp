@@ -9,8 +9,8 @@
 #include "app/settings.h"
 #include "app/shared_state.h"
 #include "app/texts.h"
-#include "link/open_close.h"
-#include "panel_state/enable_controls.h"
+#include "app/open_close.h"
+#include "app/enable_controls.h"
 #include "platform/settings_folder.h"
 #include "platform/ui.h"
 

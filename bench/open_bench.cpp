@@ -17,7 +17,7 @@
 #include "app/shared_state.h"
 #include "bench/bench_common.h"
 #include "bench/bench_panel.h"
-#include "link/open_close.h"
+#include "app/open_close.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "app/shared_state.h"
-#include "functions/catalogue.h"
+#include "app/catalogue.h"
 
 namespace {
 

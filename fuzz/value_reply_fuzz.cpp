@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "decade/value_reply.h"
-#include "functions/catalogue.h"
+#include "app/catalogue.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Control enabling on the real panel: for every model class and the functions that change
 // the picture, which controls are shown, dimmed, labelled and where the relay column
 // stands, with the link open and closed, in each language.
-#include "panel_state/enable_controls.h"
+#include "app/enable_controls.h"
 
 #include <gtest/gtest.h>
 

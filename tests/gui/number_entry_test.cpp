@@ -14,7 +14,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "panel_state/refresh.h"
+#include "app/refresh.h"
 #include "platform/ui.h"
 #include "support/link_fixture.h"
 

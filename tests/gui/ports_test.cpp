@@ -18,7 +18,7 @@
 #include "app/panel_tools.h"
 #include "app/ports_dialog.h"
 #include "app/shared_state.h"
-#include "link/open_close.h"
+#include "app/open_close.h"
 #include "platform/serial_ports.h"
 #include "platform/ui.h"
 #include "support/panel_fixture.h"

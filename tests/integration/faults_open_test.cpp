@@ -15,8 +15,8 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "link/open_close.h"
-#include "panel_state/enable_controls.h"
+#include "app/open_close.h"
+#include "app/enable_controls.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"
 #include "support/link_fixture.h"

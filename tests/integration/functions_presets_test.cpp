@@ -9,10 +9,10 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "functions/catalogue.h"
-#include "functions/presets.h"
+#include "app/catalogue.h"
+#include "app/presets.h"
 #include "link/communic.h"
-#include "link/open_close.h"
+#include "app/open_close.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"
 #include "support/link_fixture.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/shared_state.h"
-#include "functions/selection.h"
+#include "app/selection.h"
 #include "link/communic.h"
 #include "platform/rs232.h"
 #include "support/link_fixture.h"

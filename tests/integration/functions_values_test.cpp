@@ -8,7 +8,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "functions/values.h"
+#include "app/values.h"
 #include "link/communic.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"

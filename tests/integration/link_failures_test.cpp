@@ -21,7 +21,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "link/open_close.h"
+#include "app/open_close.h"
 #include "platform/gpib.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"

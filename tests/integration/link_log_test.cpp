@@ -20,7 +20,7 @@
 #include "app/panel.h"
 #include "app/panel_tools.h"
 #include "app/shared_state.h"
-#include "link/open_close.h"
+#include "app/open_close.h"
 #include "platform/ui.h"
 #include "support/panel_fixture.h"
 #include "support/sim_fixture.h"

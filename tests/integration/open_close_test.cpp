@@ -1,7 +1,7 @@
 // Opening and closing the link from the panel over a serial link: the operator sets the
 // link controls and clicks COM on the real panel; the real serial layer talks to the decade
 // simulator on a pseudo-terminal linked as com1 in a temporary folder.
-#include "link/open_close.h"
+#include "app/open_close.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "link/communic.h"
-#include "panel_state/enable_controls.h"
+#include "app/enable_controls.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"
 #include "simulator/engine.h"

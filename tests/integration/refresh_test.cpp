@@ -1,7 +1,7 @@
 // State refresh against a decade on a pseudo-terminal, over the real serial layer: the
 // queries each class sends, what the panel shows afterwards, and what it keeps when a
 // reply is short, empty, garbage or carries NUL bytes.
-#include "panel_state/refresh.h"
+#include "app/refresh.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "panel_state/enable_controls.h"
+#include "app/enable_controls.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"
 #include "simulator/config.h"

@@ -13,7 +13,7 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "link/communic.h"
-#include "link/open_close.h"
+#include "app/open_close.h"
 #include "platform/rs232.h"
 #include "platform/ui.h"
 #include "simulator/config.h"

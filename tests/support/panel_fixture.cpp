@@ -10,8 +10,8 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "link/open_close.h"
-#include "panel_state/enable_controls.h"
+#include "app/open_close.h"
+#include "app/enable_controls.h"
 #include "platform/ui.h"
 
 Lines operator+(Lines a, const Lines& b) {

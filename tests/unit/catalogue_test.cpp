@@ -1,6 +1,6 @@
 // The function catalogue without a decade: character mapping per class, names in both
 // languages, unit texts and prefix letters.
-#include "functions/catalogue.h"
+#include "app/catalogue.h"
 
 #include <gtest/gtest.h>
 

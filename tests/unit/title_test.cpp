@@ -1,5 +1,5 @@
 // The window title names the connected decade in the chosen language.
-#include "panel_state/title.h"
+#include "app/title.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Labels of the presets stored in the decade: a prefix naming the kind, then the name the
 // decade reports.
-#include "functions/presets.h"
+#include "app/presets.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // Opening and closing the link, and the link controls of the panel.
-#include "link/open_close.h"
+#include "app/open_close.h"
 
 #include <cstdio>
 #include <string>
@@ -8,11 +8,11 @@
 #include "app/shared_state.h"
 #include "app/texts.h"
 #include "decade/profiles.h"
-#include "functions/catalogue.h"
+#include "app/catalogue.h"
 #include "link/communic.h"
-#include "panel_state/enable_controls.h"
-#include "panel_state/refresh.h"
-#include "panel_state/title.h"
+#include "app/enable_controls.h"
+#include "app/refresh.h"
+#include "app/title.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 

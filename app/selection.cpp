@@ -1,8 +1,8 @@
 // Selecting a function on the decade from the panel.
-#include "functions/selection.h"
+#include "app/selection.h"
 
 #include "app/shared_state.h"
-#include "functions/values.h"
+#include "app/values.h"
 
 int SetFunction(int code, int report) {
     if (panelSession.SelectFunction(code)) return 1;

@@ -1,4 +1,4 @@
-#include "panel_state/title.h"
+#include "app/title.h"
 
 #include <charconv>
 #include <string>

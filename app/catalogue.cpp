@@ -1,6 +1,6 @@
 // Function codes on the panel: the function character of the connected class, the display
 // names, the unit texts and the metric prefix letters, and the FUNCTION ring's items.
-#include "functions/catalogue.h"
+#include "app/catalogue.h"
 
 #include <string_view>
 

@@ -1,5 +1,5 @@
 // Sending a value or a switch setting to the decade from the panel, and the refusal box.
-#include "functions/values.h"
+#include "app/values.h"
 
 #include <string>
 

@@ -1,12 +1,12 @@
 // Reading the decade's state back onto the panel: the session reads, the panel paints
 // what it read. A field no reply held leaves its control as it was.
-#include "panel_state/refresh.h"
+#include "app/refresh.h"
 
 #include <string>
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "panel_state/output_button.h"
+#include "app/output_button.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 

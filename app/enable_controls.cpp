@@ -1,12 +1,12 @@
-#include "panel_state/enable_controls.h"
+#include "app/enable_controls.h"
 
 #include <string>
 
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "decade/profiles.h"
-#include "functions/catalogue.h"
-#include "panel_state/output_button.h"
+#include "app/catalogue.h"
+#include "app/output_button.h"
 #include "platform/ui.h"
 
 namespace {
