@@ -339,9 +339,17 @@ int WriteSettingsText(const std::string& path, const std::string& text) {
 
 }  // namespace
 
+namespace {
+std::string lastWriteFailure;  // why the last write failed, for the box's detail
+}  // namespace
+
 bool WriteSettingsFile(int panel, const std::string& path) {
     const int error = WriteSettingsText(path, SettingsText(panel));
-    if (error == 0) return true;
+    if (error == 0) {
+        lastWriteFailure.clear();
+        return true;
+    }
+    lastWriteFailure = path + ": " + Reason(error);
     std::fprintf(stderr, "ombrastel: the settings were not saved to %s: %s\n", path.c_str(),
                  Reason(error).c_str());
     return false;
@@ -349,7 +357,9 @@ bool WriteSettingsFile(int panel, const std::string& path) {
 
 void ShowSettingsNotWritten(const std::string& path) {
     if (language == 3)
-        ui::MessagePopup("Warning", "Could not save the settings to " + path + ".");
+        ui::MessagePopup("Warning", "Could not save the settings to " + path + ".",
+                         lastWriteFailure);
     else
-        ui::MessagePopup("Upozornění", "Nastavení nelze uložit do souboru " + path + ".");
+        ui::MessagePopup("Upozornění", "Nastavení nelze uložit do souboru " + path + ".",
+                         lastWriteFailure);
 }
