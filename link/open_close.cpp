@@ -227,7 +227,7 @@ void DropLink() {
     EnterClosedState();
 }
 
-bool linkBusy = false;  // an open or a close runs: it finds a port gone on its own
+bool linkBusy = false;  // an open, a close or a handler runs: it finds a port gone itself
 
 class LinkBusy {
   public:
@@ -254,15 +254,19 @@ void SerialHungUp(int port) {
 
 void BeginHandlerSequence() {
     BeginSequence(true);
+    linkBusy = true;
 }
 
 void FinishHandlerSequence() {
     const ExchangeResult result = SequenceResult();
     BeginSequence(false);
+    linkBusy = false;
     if (result.outcome == LinkOutcome::LinkGone) DropLink();
     if (result.outcome == LinkOutcome::LinkGone || result.outcome == LinkOutcome::NoAnswer) {
         ShowWarning(kCommunicationFailed, result.reason);
     }
+    // A hang-up the layer saw while a box of the handler was up, after its last exchange.
+    if (connected && SerialLinkLost()) SerialHungUp(comPort);
 }
 
 int OpenCommunic() {
