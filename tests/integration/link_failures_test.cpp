@@ -96,6 +96,17 @@ class LinkFailuresTest : public PanelLinkTest {
         return testing::internal::GetCapturedStderr();
     }
 
+    // The panel closed after a link that went away: one "Communication failed." box in
+    // language lang whose details hold detailPart, COM off and the bare title.
+    void ExpectClosedWithOneBox(int lang, const std::string& detailPart) {
+        ASSERT_EQ(messages_.messages().size(), 1u) << messages_.Texts();
+        EXPECT_EQ(messages_.messages()[0], CommunicationFailed(lang));
+        EXPECT_TRUE(Contains(messages_.details()[0], detailPart)) << messages_.details()[0];
+        EXPECT_EQ(connected, 0);
+        EXPECT_EQ(Int(COM), 0);
+        EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
+    }
+
     void ExpectOneBoxWithDetail(const Message& box, const std::string& detailPart,
                                 const std::string& stderrText) {
         ASSERT_EQ(messages_.messages().size(), 1u) << messages_.Texts();
@@ -206,12 +217,7 @@ TEST_F(LinkFailuresTest, GpibDeviceGoneClosesThePanel) {
     ASSERT_EQ(connected, 1) << messages_.Texts();
     messages_.clear();
     Type(VALUE, "200");
-    ASSERT_EQ(messages_.messages().size(), 1u) << messages_.Texts();
-    EXPECT_EQ(messages_.messages()[0], CommunicationFailed(3));
-    EXPECT_TRUE(Contains(messages_.details()[0], "no listener at address 5"))
-        << messages_.details()[0];
-    EXPECT_EQ(connected, 0);
-    EXPECT_EQ(Int(COM), 0);
+    ExpectClosedWithOneBox(3, "no listener at address 5");
     const Lines lines = gpib.Lines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(Lines(lines.end() - 3, lines.end()), (Lines{"A 200", "<drop>", "<ibonl 0>"}));
@@ -423,13 +429,8 @@ TEST_F(LinkFailuresTest, PartnerHangingUpWhileIdleClosesThePanel) {
         sim_->server().Stop();  // closes the terminal's other end: a hang-up
         ASSERT_TRUE(QTest::qWaitFor([] { return connected == 0; }, 2000)) << "still open";
         EXPECT_LT(SecondsSince(start), 0.5);
-        ASSERT_EQ(messages_.messages().size(), 1u) << messages_.Texts();
-        EXPECT_EQ(messages_.messages()[0], CommunicationFailed(lang));
+        ExpectClosedWithOneBox(lang, ") closed while idle: ");
         EXPECT_TRUE(Contains(messages_.details()[0], "COM1 (")) << messages_.details()[0];
-        EXPECT_TRUE(Contains(messages_.details()[0], "closed while idle"))
-            << messages_.details()[0];
-        EXPECT_EQ(Int(COM), 0);
-        EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
         EXPECT_EQ(Attr(SERIAL, ui::ATTR_DIMMED), 0);
         EXPECT_FALSE(rs232::IsOpen(1));
 
@@ -490,13 +491,7 @@ TEST_F(LinkFailuresTest, GpibDeviceLostDuringTheOpenFailsTheOpen) {
         messages_.clear();
         simtest::GpibSim gpib(args);
         OpenGpib(5);
-        ASSERT_EQ(messages_.messages().size(), 1u) << messages_.Texts();
-        EXPECT_EQ(messages_.messages()[0], CommunicationFailed(3));
-        EXPECT_TRUE(Contains(messages_.details()[0], "no listener at address 5"))
-            << messages_.details()[0];
-        EXPECT_EQ(connected, 0);
-        EXPECT_EQ(Int(COM), 0);
-        EXPECT_EQ(ui::GetPanelTitle(panelHandle), "Ombrastel");
+        ExpectClosedWithOneBox(3, "no listener at address 5");
         const Lines lines = gpib.Lines();
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), "<ibonl 0>");
