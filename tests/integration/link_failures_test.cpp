@@ -472,7 +472,11 @@ TEST_F(LinkFailuresTest, PartnerThatKeepsSendingDoesNotGrowMemory) {
                 static_cast<double>(flooded) / 1e6, seconds, static_cast<double>(afterOpen) / 1e6,
                 static_cast<double>(highest) / 1e6);
     EXPECT_GT(flooded, 1'000'000);  // the panel kept taking it in all along
+#if !defined(__SANITIZE_ADDRESS__)
+    // (Under the address sanitizer every freed read chunk sits in its quarantine, so the
+    // resident size says nothing about what the program keeps.)
     EXPECT_LT(highest - afterOpen, 5LL * 1024 * 1024);
+#endif
     EXPECT_EQ(connected, 1);
     EXPECT_TRUE(messages_.messages().empty()) << messages_.Texts();
 }
