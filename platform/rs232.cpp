@@ -141,9 +141,10 @@ bool HungUp(const QSerialPort& device) {
 #endif
 }
 
-// Runs from the event loop after an error on a port no call was waiting on. Qt keeps
-// reading a hung-up terminal (each read returning nothing) for as long as it is open, so
-// a port whose line is gone is closed here, not at the operator's next action.
+// Runs from the event loop after an error on a port, once the call that met it (if any)
+// has ended. Qt keeps reading a hung-up terminal (each read returning nothing) for as long
+// as it is open, so a port whose line is gone is closed here, not at the operator's next
+// action.
 void CheckAfterError(int port, std::uint64_t generation) {
     OpenPort& entry = Ports()[static_cast<std::size_t>(port)];
     QSerialPort* device = entry.device.get();

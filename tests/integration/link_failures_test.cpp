@@ -482,12 +482,14 @@ TEST_F(LinkFailuresTest, PartnerThatKeepsSendingDoesNotGrowMemory) {
 }
 
 // A GPIB decade lost during the open (V212 after 3 and 6 exchanges, V090 after 4) or its
-// first refresh: the open ends as on a serial line, "Communication failed." and the panel
-// closed, the device let go without a local command to a bus that does not answer.
+// first refresh (V212 after 8): the open ends as on a serial line, "Communication failed."
+// and the panel closed, the device let go without a local command to a bus that does not
+// answer.
 TEST_F(LinkFailuresTest, GpibDeviceLostDuringTheOpenFailsTheOpen) {
     const std::vector<std::vector<std::string>> cases = {
         {"--model", "V212", "--drop-after", "3"},
         {"--model", "V212", "--drop-after", "6"},
+        {"--model", "V212", "--drop-after", "8"},  // at "A?" of the first refresh
         {"--model", "V090", "--drop-after", "4"},
     };
     for (const std::vector<std::string>& args : cases) {
