@@ -227,25 +227,53 @@ void DropLink() {
     EnterClosedState();
 }
 
+bool linkBusy = false;  // an open, a close or a handler runs: it finds a port gone itself
+
+class LinkBusy {
+  public:
+    LinkBusy() : was_(linkBusy) { linkBusy = true; }
+    ~LinkBusy() { linkBusy = was_; }
+    LinkBusy(const LinkBusy&) = delete;
+    LinkBusy& operator=(const LinkBusy&) = delete;
+
+  private:
+    bool was_;
+};
+
+// The serial layer closed the port of the open link while the panel was idle (the
+// partner hung up, the adapter was unplugged): the panel closes at once and says so.
+void SerialHungUp(int port) {
+    if (linkBusy || !connected || linkType != 0 || port != comPort) return;
+    const std::string reason = "COM" + std::to_string(port) + " (" + rs232::PortDeviceName(port) +
+                               ") closed while idle: " + rs232::ClosedReason(port);
+    DropLink();
+    ShowWarning(kCommunicationFailed, reason);
+}
+
 }  // namespace
 
 void BeginHandlerSequence() {
     BeginSequence(true);
+    linkBusy = true;
 }
 
 void FinishHandlerSequence() {
     const ExchangeResult result = SequenceResult();
     BeginSequence(false);
+    linkBusy = false;
     if (result.outcome == LinkOutcome::LinkGone) DropLink();
     if (result.outcome == LinkOutcome::LinkGone || result.outcome == LinkOutcome::NoAnswer) {
         ShowWarning(kCommunicationFailed, result.reason);
     }
+    // A hang-up the layer saw while a box of the handler was up, after its last exchange.
+    if (connected && SerialLinkLost()) SerialHungUp(comPort);
 }
 
 int OpenCommunic() {
     // A link still open is closed on the settings it was opened with, before the new ones
     // are read; otherwise its port would stay open and the new one get its local command.
     if (connected) CloseCommunic();
+    const LinkBusy busy;
     BeginSequence(false);
     ui::GetCtrlVal(panelHandle, RING, &linkType);
     ui::GetCtrlVal(panelHandle, NUM_ADR, &gpibAddress);
@@ -260,6 +288,7 @@ int OpenCommunic() {
         gpib::ibtmo(gpibDevice, gpib::T10s);
         gpib::ibpad(gpibDevice, gpibAddress);
     } else {
+        rs232::SetHangUpHandler(SerialHungUp);
         if (rs232::OpenComConfig(comPort, "", baudRate, 0, 8, 1, 512, 512) != 0) {
             return FailOpen(kNoSerialPort, rs232::OpenError(comPort));
         }
@@ -305,7 +334,15 @@ int OpenCommunic() {
     }
     AdjustUnitRing();
     EnableControls();
-    if (!RefreshScreen() || SerialLinkLost()) {
+    const bool refreshed = RefreshScreen() != 0;
+    if (linkType != 0 && SequenceResult().outcome == LinkOutcome::LinkGone) {
+        // A GPIB device gone during the open or its refresh: let go like a lost serial
+        // port, without a local command to a device that is not there.
+        ShowWarning(kCommunicationFailed, SequenceResult().reason);
+        DropLink();
+        return 0;
+    }
+    if (!refreshed || SerialLinkLost()) {
         return FailOpen(kCommunicationFailed, LinkReasonOr("the link closed during the open"));
     }
     return 1;
@@ -313,6 +350,7 @@ int OpenCommunic() {
 
 int CloseCommunic() {
     if (!connected) return 1;
+    const LinkBusy busy;
     BeginSequence(false);  // the local command goes out whatever happened before
     if (linkType != 0) {
         if (gpibDevice >= 0) gpib::CloseDev(gpibDevice);  // returns the decade to local
