@@ -239,6 +239,13 @@ Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
     shown.function = function;
     if (Profile().openShowsValue) shown.value = kOpenValue;
     const bool read = ReadState(shown);
+    if (link.linkType != 0 && Result().outcome == LinkOutcome::LinkGone) {
+        // A GPIB device gone during the open: let go, no local command to a device that
+        // is not there.
+        const Outcome result = Result();
+        Drop();
+        return result;
+    }
     if (!read || SerialLinkLost(link)) {
         Outcome result = LinkFailed()
                              ? Result()

@@ -332,4 +332,16 @@ TEST_F(DecadeSessionTest, GpibSessionSpeaksTheSameDialect) {
     EXPECT_NE(std::find(commands.begin(), commands.end(), "OUTP:GRO 1"), commands.end());
 }
 
+// A GPIB device that goes away during the open is let go: no local call on the bus.
+TEST_F(DecadeSessionTest, GpibDeviceGoneDuringTheOpenIsLetGo) {
+    simtest::GpibSim gpib({"--model", "V090", "--drop-after", "3"});
+    const decade::Outcome outcome = session_.Open({.linkType = 1, .gpibAddress = 5});
+    EXPECT_EQ(outcome.outcome, LinkOutcome::LinkGone) << outcome.reason;
+    EXPECT_NE(outcome.reason.find("GPIB address 5"), std::string::npos) << outcome.reason;
+    EXPECT_EQ(session_.link.connected, 0);
+    EXPECT_EQ(session_.Model(), ModelClass::None);
+    const Lines lines = gpib.Lines();
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "<ibloc>"), lines.end());
+}
+
 }  // namespace
