@@ -633,6 +633,16 @@ Setting Taken(bool taken) {
     return taken ? Setting::Taken : Setting::Refused;
 }
 
+// Selecting function code; a code the class has no place for is no setting of it.
+SettingCommand SelectCommand(int code) {
+    return {SettingKind::Function, "such function", [code](DecadeSession& s, DecadeState& st) {
+                if (!s.HasFunction(code)) return std::optional<Setting>(Setting::NotApplicable);
+                const bool taken = s.SelectFunction(code);
+                if (taken) st.function = code;
+                return std::optional<Setting>(Taken(taken));
+            }};
+}
+
 // What a setting command means, or a usage error.
 std::optional<SettingCommand> SettingOf(const Options& options, UsageError* error) {
     const QString name = QLatin1String(options.command->name);
@@ -653,12 +663,7 @@ std::optional<SettingCommand> SettingOf(const Options& options, UsageError* erro
     if (name == QLatin1String("function")) {
         const std::optional<int> code = decade::names::FunctionCode(word);
         if (!code) return bad(QStringLiteral("'%1' is no function").arg(argument));
-        return SettingCommand{SettingKind::Function, "such function", [c = *code](DecadeSession& s, DecadeState& st) {
-                                  if (!s.HasFunction(c)) return std::optional<Setting>(Setting::NotApplicable);
-                                  const bool taken = s.SelectFunction(c);
-                                  if (taken) st.function = c;
-                                  return std::optional<Setting>(Taken(taken));
-                              }};
+        return SelectCommand(*code);
     }
     if (name == QLatin1String("unit")) {
         const std::optional<int> unit = decade::names::UnitIndex(word);
@@ -845,13 +850,7 @@ int Run(const Options& options, DecadeSession& session) {
             progress.Show(step, secondsLeft);
             if (functions[i] && *functions[i] != state.function) {
                 const int code = *functions[i];
-                SettingCommand select{SettingKind::Function, "such function", [code](DecadeSession& s, DecadeState& st) {
-                                          if (!s.HasFunction(code)) return std::optional<Setting>(Setting::NotApplicable);
-                                          const bool taken = s.SelectFunction(code);
-                                          if (taken) st.function = code;
-                                          return std::optional<Setting>(Taken(taken));
-                                      }};
-                const int status = ApplySetting(session, select, state, &why);
+                const int status = ApplySetting(session, SelectCommand(code), state, &why);
                 if (status != kDone) {
                     return Fail(options, Finish(session, status), "step " + std::to_string(step) + " (line " + std::to_string(row.line) + "): " + why);
                 }
