@@ -36,7 +36,7 @@ struct DecadeInfo {
 struct LinkSettings {
     int linkType = 0;  // 0 RS-232, otherwise GPIB
     int comPort = 1;
-    std::string device;  // RS-232: a device path opened in place of COM n's, empty: none
+    std::string device{};  // RS-232: a device path opened in place of COM n's, empty: none
     int baudRate = 9600;
     int gpibAddress = 0;
 };
