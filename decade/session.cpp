@@ -209,12 +209,12 @@ std::vector<ListedFunction> DecadeSession::ReadFunctionList() {
     return list;
 }
 
-Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
-                            std::vector<ListedFunction>* functions) {
+Outcome DecadeSession::Connect(const LinkSettings& settings) {
     if (link.connected) Close();
     BeginSequence(false);
     link.linkType = settings.linkType;
     link.comPort = settings.comPort;
+    link.device = settings.device;
     link.baudRate = settings.baudRate;
     link.gpibAddress = settings.gpibAddress;
     std::string reason;
@@ -232,12 +232,19 @@ Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
         return result;
     }
     StartRemote();
+    // What the remote command came to stays in Result(); the open goes on either way.
+    return {};
+}
+
+Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
+                            std::vector<ListedFunction>* functions) {
+    Outcome connected = Connect(settings);
+    if (connected.outcome != LinkOutcome::Done) return connected;
     const int function = PresentFunction();
     std::vector<ListedFunction> list = ReadFunctionList();
     if (!Profile().functionQuery.command.empty()) SelectFunction(function);
-    DecadeState shown;
+    DecadeState shown = StartingState();
     shown.function = function;
-    if (Profile().openShowsValue) shown.value = kOpenValue;
     const bool read = ReadState(shown);
     if (link.linkType != 0 && Result().outcome == LinkOutcome::LinkGone) {
         // A GPIB device gone during the open: let go, no local command to a device that
@@ -355,6 +362,24 @@ void DecadeSession::SelectPreset(int code) {
     if (!IsPreset(code)) return;
     const PresetCommands& commands = PresetCommandsOf(IsUserFunction(code) ? 0 : 1);
     Send(std::string(commands.select) + std::to_string(code - commands.base + 1));
+}
+
+bool DecadeSession::HasFunction(int code) const {
+    for (const FunctionEntry& e : Profile().functions) {
+        switch (e.kind) {
+            case Entry::Plain:
+            case Entry::Probed:
+                if (e.code == code) return true;
+                break;
+            case Entry::UserPresets:
+                if (IsUserFunction(code)) return true;
+                break;
+            case Entry::TimingPresets:
+                if (IsTimingPreset(code)) return true;
+                break;
+        }
+    }
+    return false;
 }
 
 bool DecadeSession::SelectFunction(int code) {
@@ -536,6 +561,46 @@ bool DecadeSession::ReadState(const DecadeState& shown, StateRead& read) {
     return ReadResistance(reply, shown, read);
 }
 
+DecadeState DecadeSession::StartingState() const {
+    DecadeState shown;
+    if (Profile().openShowsValue) shown.value = kOpenValue;
+    return shown;
+}
+
+bool DecadeSession::Offers(SettingKind kind) const {
+    const DecadeProfile& profile = Profile();
+    const bool sensors =
+        profile.layout == ControlLayout::Resistance || profile.layout == ControlLayout::V330;
+    switch (kind) {
+        case SettingKind::Value:
+            return true;
+        case SettingKind::Function:
+            return profile.selection != Selection::None;
+        case SettingKind::Unit:
+        case SettingKind::R0:
+            return sensors;
+        case SettingKind::Threshold:
+            return profile.threshold && info.thresholdAvailable != 0;
+        case SettingKind::Standard:
+        case SettingKind::Scale:
+            return profile.layout == ControlLayout::V211;
+        case SettingKind::Output:
+            return profile.output != OutputButton::None;
+        case SettingKind::Short:
+            return profile.shortRelay;
+        case SettingKind::Ground:
+            return profile.ground != GroundRelay::None;
+    }
+    return false;
+}
+
+bool DecadeSession::NeedsStateFirst(SettingKind kind) const {
+    const DecadeProfile& profile = Profile();
+    const bool valueSwitch = profile.output == OutputButton::ValueSwitch;
+    if (kind == SettingKind::Value) return profile.valueBasicOnly || valueSwitch;
+    return kind == SettingKind::Output && valueSwitch;
+}
+
 bool DecadeSession::ReadState(DecadeState& state) {
     StateRead read;
     const bool done = ReadState(state, read);
@@ -582,14 +647,26 @@ bool DecadeSession::SetValue(double value, std::string_view command, bool scale,
     return errorQueue ? SendCheckingErrorQueue(line) : SendExpectingOk(line);
 }
 
-Setting DecadeSession::SetShownValue(double shown, int function, bool outputOn) {
+bool DecadeSession::ValueSettable(int function, bool outputOn) const {
     const DecadeProfile& profile = Profile();
-    if (profile.valueBasicOnly && function != fn::kBasic) return Setting::NotApplicable;
+    if (profile.valueBasicOnly && function != fn::kBasic) return false;
     // The V151 switches its output through the value: while the output is off the value
     // goes out only through the output button.
-    if (profile.output == OutputButton::ValueSwitch && !outputOn) return Setting::NotApplicable;
+    return !(profile.output == OutputButton::ValueSwitch && !outputOn);
+}
+
+Setting DecadeSession::SetShownValue(double shown, int function, bool outputOn) {
+    if (!ValueSettable(function, outputOn)) return Setting::NotApplicable;
+    const DecadeProfile& profile = Profile();
     return SetValue(shown, profile.valueCommand, true, profile.valueErrorQueue) ? Setting::Taken
                                                                                 : Setting::Refused;
+}
+
+Setting DecadeSession::SetBaseValue(double value, int function, bool outputOn) {
+    if (!ValueSettable(function, outputOn)) return Setting::NotApplicable;
+    const DecadeProfile& profile = Profile();
+    return SetValue(value, profile.valueCommand, false, profile.valueErrorQueue) ? Setting::Taken
+                                                                                 : Setting::Refused;
 }
 
 bool DecadeSession::SetSwitch(std::string_view command, int kind, int value) {

@@ -36,6 +36,7 @@ struct DecadeInfo {
 struct LinkSettings {
     int linkType = 0;  // 0 RS-232, otherwise GPIB
     int comPort = 1;
+    std::string device{};  // RS-232: a device path opened in place of COM n's, empty: none
     int baudRate = 9600;
     int gpibAddress = 0;
 };
@@ -99,6 +100,9 @@ DecadeState Merge(DecadeState state, const StateRead& read);
 // The result of a setting.
 enum class Setting { Taken, Refused, NotApplicable };
 
+// What a front end can set on a decade.
+enum class SettingKind { Value, Function, Unit, R0, Threshold, Standard, Scale, Output, Short, Ground };
+
 class DecadeSession {
   public:
     // Both are public so that a front end can show them; the panel's shared-state names
@@ -135,6 +139,10 @@ class DecadeSession {
     // The function list of the class: plain entries, probed entries the decade accepts,
     // and the presets it holds with their names.
     std::vector<ListedFunction> ReadFunctionList();
+    // The first steps of an open, for a front end that does one thing and closes: link,
+    // identity and remote. Done once a decade answered (Result() then says how the remote
+    // command went), or what went wrong (the link is closed again then).
+    Outcome Connect(const LinkSettings& settings);
     // The whole open at once, for a front end without a panel: link, identity, remote,
     // function list, the function selected again and the state read into state.
     Outcome Open(const LinkSettings& settings, DecadeState* state = nullptr,
@@ -151,6 +159,9 @@ class DecadeSession {
     // ----- Functions. -----
     // The function code of a function character; may ask which preset is selected.
     int CommandToFunction(int character);
+    // Whether the function list of the class can hold code (a preset code: when the class
+    // has presets of its kind); the decade may still refuse it.
+    bool HasFunction(int code) const;
     // Selects a function; false when the decade refused it (nothing is shown).
     bool SelectFunction(int code);
     // The unit text of a function code; for a user-function preset the decade is asked.
@@ -164,6 +175,15 @@ class DecadeSession {
     bool ReadState(const DecadeState& shown, StateRead& read);
     // The same into a plain value.
     bool ReadState(DecadeState& state);
+    // What a read right after Connect starts from: what the panel shows once it opened.
+    DecadeState StartingState() const;
+
+    // ----- What the decade of this session offers. -----
+    // Whether the class has the setting at all (the panel shows a control for it).
+    bool Offers(SettingKind kind) const;
+    // Whether a setting depends on the state the decade is in (its function, its
+    // output), so that a front end that shows no state reads it first.
+    bool NeedsStateFirst(SettingKind kind) const;
 
     // ----- Settings: true when the decade took them; otherwise the sequence's result
     // says it refused (unless the link failed first). -----
@@ -173,6 +193,9 @@ class DecadeSession {
     // The value as the value field gives it, in the class's own way: only on the basic
     // function where so, and not while a V151's output is off.
     Setting SetShownValue(double shown, int function, bool outputOn);
+    // The same with the value in the base unit of the function (ohm, farad, degree, the
+    // preset's unit) instead of the prefix shown.
+    Setting SetBaseValue(double value, int function, bool outputOn);
     // The command followed by value (kind 0: decimal, 1: the character with that code),
     // acknowledged by "Ok".
     bool SetSwitch(std::string_view command, int kind, int value);
@@ -191,6 +214,7 @@ class DecadeSession {
     Setting SetShort(bool on);
 
   private:
+    bool ValueSettable(int function, bool outputOn) const;
     bool Ask(std::string_view query, std::string& reply);
     void Send(std::string_view command);
     int AskSelectedPreset(int kind);

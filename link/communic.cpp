@@ -183,7 +183,7 @@ bool OpenLink(LinkState& link, std::string& reason) {
         gpib::ibpad(link.gpibDevice, link.gpibAddress);
         return true;
     }
-    if (rs232::OpenComConfig(link.comPort, "", link.baudRate, 0, 8, 1, 512, 512) != 0) {
+    if (rs232::OpenComConfig(link.comPort, link.device, link.baudRate, 0, 8, 1, 512, 512) != 0) {
         reason = rs232::OpenError(link.comPort);
         return false;
     }

@@ -29,6 +29,7 @@ struct LinkState {
     int connected = 0;      // 1 while the link is open or being opened
     int linkType = 0;       // 0 RS-232, any other value GPIB
     int comPort = 0;        // serial port number 1..256
+    std::string device;     // RS-232: the device opened instead of COM n's; empty: COM n's
     int baudRate = 0;       // baud rate
     int gpibAddress = 0;    // GPIB primary address 0..30
     int gpibDevice = -1;    // GPIB device descriptor; negative when none was obtained

@@ -27,12 +27,15 @@ expected_files() {
     printf '%s\n' \
         usr/bin/decade-sim \
         usr/bin/ombrastel \
+        usr/bin/ombrastel-ctl \
         usr/bin/ombrastel-launch \
+        usr/share/bash-completion/completions/ombrastel-ctl \
         "usr/share/applications/$id.desktop" \
         usr/share/doc/ombrastel/README.md \
         usr/share/doc/ombrastel/copyright \
         "usr/share/icons/hicolor/scalable/apps/$id.svg" \
         usr/share/man/man1/decade-sim.1.gz \
+        usr/share/man/man1/ombrastel-ctl.1.gz \
         usr/share/man/man1/ombrastel-launch.1.gz \
         usr/share/man/man1/ombrastel.1.gz \
         "usr/share/metainfo/$id.metainfo.xml"
@@ -57,7 +60,7 @@ fi
 if find "$stage" -name 'libgpib*' | grep -q .; then
     fail "the stand-in libgpib is installed"
 fi
-for program in ombrastel decade-sim ombrastel-launch; do
+for program in ombrastel ombrastel-ctl decade-sim ombrastel-launch; do
     [ -x "$usr/bin/$program" ] || fail "bin/$program is not executable"
 done
 
@@ -100,7 +103,7 @@ render() {
         2>"$work/man.err" | col -b
 }
 if have man && have col; then
-    for page in ombrastel decade-sim ombrastel-launch; do
+    for page in ombrastel ombrastel-ctl decade-sim ombrastel-launch; do
         text=$(render "$page")
         [ -s "$work/man.err" ] && { cat "$work/man.err" >&2; fail "man warns about $page.1"; }
         grep -q "EXIT STATUS" <<<"$text" || fail "$page.1 renders without an EXIT STATUS"
@@ -111,6 +114,14 @@ if have man && have col; then
         "/dev/serial/by-id" "libgpib.so.0" "libni4882.so" "255" "XDG_CONFIG_HOME"; do
         grep -qF -- "$needle" <<<"$text" || fail "ombrastel.1 does not mention $needle"
     done
+    # Every option and command ombrastel-ctl lists has its entry in its page.
+    text=$(render ombrastel-ctl)
+    for word in $("$usr/bin/ombrastel-ctl" --help | grep -o -- '--[a-z][a-z-]*' | sort -u) \
+        ports identify state set function unit standard scale r0 threshold output short ground run; do
+        grep -qF -- "$word" <<<"$text" || fail "ombrastel-ctl.1 does not describe $word"
+    done
+    bash -n "$usr/share/bash-completion/completions/ombrastel-ctl" ||
+        fail "the bash completion of ombrastel-ctl does not parse"
     # Every option decade-sim itself lists has its entry in the page.
     text=$(render decade-sim)
     options=$("$usr/bin/decade-sim" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)

@@ -1,0 +1,5 @@
+#include "ctl/ctl.h"
+
+int main(int argc, char** argv) {
+    return ctl::RunCtl(argc, argv);
+}

@@ -1,0 +1,107 @@
+#include "ctl/value_text.h"
+
+#include <array>
+#include <cmath>
+
+#include "platform/text.h"
+
+namespace ctl {
+
+namespace {
+
+struct PrefixRow {
+    std::string_view suffix;
+    double factor;
+};
+// clang-format off
+constexpr std::array<PrefixRow, 9> kPrefixes{{
+    {"p", 1e-12}, {"n", 1e-9}, {"u", 1e-6}, {"\xC2\xB5", 1e-6}, {"m", 1e-3},
+    {"k", 1e3},   {"M", 1e6},  {"G", 1e9},  {"T", 1e12},
+}};
+// clang-format on
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string_view> Split(std::string_view line, char separator) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = line.find(separator, start);
+        fields.push_back(Trim(line.substr(start, end - start)));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return fields;
+}
+
+}  // namespace
+
+std::optional<double> ParseValue(std::string_view text) {
+    text = Trim(text);
+    double factor = 1.0;
+    for (const PrefixRow& row : kPrefixes) {
+        if (text.size() > row.suffix.size() &&
+            text.substr(text.size() - row.suffix.size()) == row.suffix) {
+            factor = row.factor;
+            text.remove_suffix(row.suffix.size());
+            if (text.back() == ' ' || text.back() == '\t') return std::nullopt;  // "2 k"
+            break;
+        }
+    }
+    const std::optional<double> number = text::ParseEntryNumber(text);
+    if (!number || !std::isfinite(*number)) return std::nullopt;
+    const double value = *number * factor;
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+bool ParseRunFile(std::string_view contents, std::vector<RunStep>* steps, std::string* why) {
+    steps->clear();
+    int lineNumber = 0;
+    bool first = true;
+    std::size_t start = 0;
+    while (start < contents.size()) {
+        std::size_t end = contents.find('\n', start);
+        if (end == std::string_view::npos) end = contents.size();
+        const std::string_view line = Trim(contents.substr(start, end - start));
+        start = end + 1;
+        ++lineNumber;
+        if (line.empty() || line.front() == '#') continue;
+        const std::vector<std::string_view> fields = Split(line, ',');
+        const std::optional<double> value = ParseValue(fields[0]);
+        if (!value && first) {  // a header row
+            first = false;
+            continue;
+        }
+        first = false;
+        const auto fail = [&](const std::string& what) {
+            *why = "line " + std::to_string(lineNumber) + ": " + what;
+            return false;
+        };
+        if (fields.size() < 2 || fields.size() > 3) {
+            return fail("a row is value,dwell_seconds with an optional function");
+        }
+        if (!value) return fail("\"" + std::string(fields[0]) + "\" is no value");
+        const std::optional<double> dwell = text::ParseEntryNumber(fields[1]);
+        if (!dwell || !std::isfinite(*dwell) || *dwell < 0.0) {
+            return fail("\"" + std::string(fields[1]) + "\" is no dwell time in seconds");
+        }
+        RunStep step;
+        step.value = *value;
+        step.dwellSeconds = *dwell;
+        if (fields.size() == 3) step.function = std::string(fields[2]);
+        step.line = lineNumber;
+        steps->push_back(std::move(step));
+    }
+    if (steps->empty()) {
+        *why = "the file holds no step";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace ctl
