@@ -88,7 +88,7 @@ void PrintJson(const QJsonObject& object) {
 
 // ----- The commands. -----
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     const char* arguments;  // as the help shows them
     const char* summary;
@@ -96,7 +96,7 @@ struct CommandSpec {
 };
 
 // clang-format off
-constexpr std::array<CommandSpec, 14> kCommands{{
+constexpr std::array<CommandEntry, 14> kCommands{{
     {"ports",     "",               "List the serial ports of the system and what each COM number names.", 0},
     {"identify",  "",               "Model, class, serial number, firmware, functions and presets.", 0},
     {"state",     "",               "Everything the panel's refresh reads.", 0},
@@ -116,15 +116,15 @@ constexpr std::array<CommandSpec, 14> kCommands{{
 }};
 // clang-format on
 
-const CommandSpec* FindCommand(const QString& name) {
-    for (const CommandSpec& spec : kCommands) {
-        if (name == QLatin1String(spec.name)) return &spec;
+const CommandEntry* FindCommand(const QString& name) {
+    for (const CommandEntry& entry : kCommands) {
+        if (name == QLatin1String(entry.name)) return &entry;
     }
     return nullptr;
 }
 
 struct Options {
-    const CommandSpec* command = nullptr;
+    const CommandEntry* command = nullptr;
     QStringList arguments;
     bool json = false;
     int repeat = 1;
@@ -133,7 +133,7 @@ struct Options {
 
 struct UsageError {
     QString text;
-    const CommandSpec* command = nullptr;
+    const CommandEntry* command = nullptr;
 };
 
 int SayUsage(const UsageError& error) {
@@ -206,7 +206,7 @@ struct Parser {
                               QStringLiteral("run: go through the file <n> times."),
                               QStringLiteral("n")};
 
-    explicit Parser(const CommandSpec* command) {
+    explicit Parser(const CommandEntry* command) {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         for (const QCommandLineOption* o : {&help, &version, &settings, &port, &baud, &gpib, &log, &json}) {
             parser.addOption(*o);
@@ -219,11 +219,11 @@ struct Parser {
                 "Sets and reads a programmable decade over RS-232 or GPIB, one command a call.\n"
                 "Exit status: 0 done, 1 refused by the decade, 2 usage error, 3 link failure,\n"
                 "130 interrupted.\n\nCommands:\n");
-            for (const CommandSpec& spec : kCommands) {
+            for (const CommandEntry& entry : kCommands) {
                 const QString head =
-                    QStringLiteral("  %1 %2").arg(QLatin1String(spec.name), QLatin1String(spec.arguments));
+                    QStringLiteral("  %1 %2").arg(QLatin1String(entry.name), QLatin1String(entry.arguments));
                 text += head.leftJustified(28) +
-                        QString::fromUtf8(spec.summary).replace(QLatin1Char('\n'), QStringLiteral("\n").leftJustified(29)) +
+                        QString::fromUtf8(entry.summary).replace(QLatin1Char('\n'), QStringLiteral("\n").leftJustified(29)) +
                         QLatin1Char('\n');
             }
             parser.setApplicationDescription(text);
@@ -292,7 +292,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options* options) {
         }
         return SayUsage({QStringLiteral("no command given")});
     }
-    const CommandSpec* command = FindCommand(positional.first());
+    const CommandEntry* command = FindCommand(positional.first());
     if (command == nullptr) {
         return SayUsage({QStringLiteral("unknown command '%1'").arg(positional.first())});
     }
