@@ -211,4 +211,5 @@ void EnableControls() {
     }
     Dim(FUNCTION, closed);
     for (int control : {NUM_ADR, RATE, SERIAL, RING}) Dim(control, 1 - closed);
+    OrderRelayTabs(panelHandle);
 }

@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QWidget>
+#include <algorithm>
 #include <iterator>
 #include <span>
+#include <vector>
 
 #include "app/handlers.h"
 #include "app/panel_tools.h"
@@ -45,15 +47,16 @@ struct CzechText {
     ui::Attribute attribute;
     const char* text;
 };
+// A '&' marks the shortcut letter (Alt+letter); every labelled control has its own.
 constexpr CzechText kCzechTexts[] = {
-    {RING, ui::ATTR_LABEL_TEXT, "Komunikace"},     {NUM_ADR, ui::ATTR_LABEL_TEXT, "Adresa"},
-    {SERIAL, ui::ATTR_LABEL_TEXT, "Port"},         {VALUE, ui::ATTR_LABEL_TEXT, "Výstup"},
-    {RATE, ui::ATTR_LABEL_TEXT, "Rychlost"},       {END, ui::ATTR_LABEL_TEXT, "Konec"},
-    {FUNCTION, ui::ATTR_LABEL_TEXT, "Funkce"},     {UNIT, ui::ATTR_LABEL_TEXT, "Jednotka"},
-    {COM, ui::ATTR_OFF_TEXT, "Otevřít"},           {COM, ui::ATTR_ON_TEXT, "Zavřít"},
-    {CMD_OUTPUT, ui::ATTR_LABEL_TEXT, "Spustit"},  {RING_STANDARD, ui::ATTR_LABEL_TEXT, "Norma"},
-    {RING_SCALE, ui::ATTR_LABEL_TEXT, "Stupnice"}, {CMD_SHORT, ui::ATTR_LABEL_TEXT, "Zkrat"},
-    {CMD_GND, ui::ATTR_LABEL_TEXT, "Uzemnění"},
+    {RING, ui::ATTR_LABEL_TEXT, "&Komunikace"},     {NUM_ADR, ui::ATTR_LABEL_TEXT, "&Adresa"},
+    {SERIAL, ui::ATTR_LABEL_TEXT, "&Port"},         {VALUE, ui::ATTR_LABEL_TEXT, "&Výstup"},
+    {RATE, ui::ATTR_LABEL_TEXT, "&Rychlost"},       {END, ui::ATTR_LABEL_TEXT, "Kon&ec"},
+    {FUNCTION, ui::ATTR_LABEL_TEXT, "&Funkce"},     {UNIT, ui::ATTR_LABEL_TEXT, "&Jednotka"},
+    {COM, ui::ATTR_OFF_TEXT, "O&tevřít"},           {COM, ui::ATTR_ON_TEXT, "Zavří&t"},
+    {CMD_OUTPUT, ui::ATTR_LABEL_TEXT, "&Spustit"},  {RING_STANDARD, ui::ATTR_LABEL_TEXT, "&Norma"},
+    {RING_SCALE, ui::ATTR_LABEL_TEXT, "Stupn&ice"}, {CMD_SHORT, ui::ATTR_LABEL_TEXT, "&Zkrat"},
+    {CMD_GND, ui::ATTR_LABEL_TEXT, "&Uzemnění"},
 };
 // What the entry fields say when a typed text is no number.
 constexpr CzechText kCzechRefusals[] = {
@@ -86,6 +89,10 @@ ui::PanelDescription BuildMainPanel() {
     Fill(form.standardRing, kStandardItems, 0);
     for (QLabel* label : window->findChildren<QLabel*>()) label->adjustSize();
     InstallPanelTools(window, form.comPortRing);
+    // The tools stand right of the link frame: after the Open button in the Tab order.
+    QWidget::setTabOrder(form.comToggle, PortsButton(window));
+    QWidget::setTabOrder(PortsButton(window), LogButton(window));
+    QWidget::setTabOrder(LogButton(window), form.functionRing);
 
     ui::PanelDescription d;
     d.window = window;
@@ -120,6 +127,30 @@ ui::PanelDescription BuildMainPanel() {
 
 void RegisterMainPanel() {
     ui::RegisterPanelDescription(kPanelDescription, PANEL, BuildMainPanel);
+}
+
+void OrderRelayTabs(int panel) {
+    struct Place {
+        int top, left;
+        QWidget* button;
+    };
+    std::vector<Place> relays;
+    for (int control : {CMD_GND, CMD_SHORT, CMD_OUTPUT}) {
+        Place p{0, 0, ui::ControlWidget(panel, control)};
+        if (p.button == nullptr) return;
+        ui::GetCtrlAttribute(panel, control, ui::ATTR_TOP, &p.top);
+        ui::GetCtrlAttribute(panel, control, ui::ATTR_LEFT, &p.left);
+        relays.push_back(p);
+    }
+    std::stable_sort(relays.begin(), relays.end(), [](const Place& a, const Place& b) {
+        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
+    QWidget* previous = ui::ControlWidget(panel, RING_SCALE);
+    for (const Place& p : relays) {
+        QWidget::setTabOrder(previous, p.button);
+        previous = p.button;
+    }
+    QWidget::setTabOrder(previous, ui::ControlWidget(panel, END));
 }
 
 void ApplyCzechTexts(int panel) {

@@ -66,8 +66,8 @@ class PanelTools : public QObject {
 
     void SetCzech(bool czech) {
         czech_ = czech;
-        ports_->setText(czech ? QStringLiteral("Porty…") : QStringLiteral("Ports…"));
-        log_->setText(czech ? QStringLiteral("Záznam") : QStringLiteral("Log"));
+        ports_->setText(czech ? QStringLiteral("Port&y…") : QStringLiteral("&Ports…"));
+        log_->setText(czech ? QStringLiteral("Zázna&m") : QStringLiteral("&Log"));
         log_->setToolTip(czech ? QStringLiteral("Záznam komunikace (Ctrl+L)")
                                : QStringLiteral("Link log (Ctrl+L)"));
         logWindow_->SetCzech(czech);
