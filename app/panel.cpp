@@ -12,6 +12,7 @@
 
 #include "app/handlers.h"
 #include "app/panel_tools.h"
+#include "app/texts.h"
 #include "app/open_close.h"
 #include "platform/ui.h"
 #include "ui_Ombrastel.h"
@@ -41,39 +42,47 @@ void Fill(QComboBox* ring, const RingItem (&items)[N], int selected) {
     ring->setCurrentIndex(ring->findData(selected));
 }
 
-// The Czech texts, in the order start-up applies them.
-struct CzechText {
+// The texts that the translation replaces, in the order start-up applies them: the English
+// as the panel description has it ('&' marks the shortcut letter, Alt+letter, which every
+// labelled control has of its own in each language).
+struct TranslatedText {
     int control;
     ui::Attribute attribute;
-    const char* text;
+    const char* english;
 };
-// A '&' marks the shortcut letter (Alt+letter); every labelled control has its own.
-constexpr CzechText kCzechTexts[] = {
-    {RING, ui::ATTR_LABEL_TEXT, "&Komunikace"},     {NUM_ADR, ui::ATTR_LABEL_TEXT, "&Adresa"},
-    {SERIAL, ui::ATTR_LABEL_TEXT, "&Port"},         {VALUE, ui::ATTR_LABEL_TEXT, "&Výstup"},
-    {RATE, ui::ATTR_LABEL_TEXT, "&Rychlost"},       {END, ui::ATTR_LABEL_TEXT, "Kon&ec"},
-    {FUNCTION, ui::ATTR_LABEL_TEXT, "&Funkce"},     {UNIT, ui::ATTR_LABEL_TEXT, "&Jednotka"},
-    {COM, ui::ATTR_OFF_TEXT, "O&tevřít"},           {COM, ui::ATTR_ON_TEXT, "Zavří&t"},
-    {CMD_OUTPUT, ui::ATTR_LABEL_TEXT, "&Spustit"},  {RING_STANDARD, ui::ATTR_LABEL_TEXT, "&Norma"},
-    {RING_SCALE, ui::ATTR_LABEL_TEXT, "Stupn&ice"}, {CMD_SHORT, ui::ATTR_LABEL_TEXT, "&Zkrat"},
-    {CMD_GND, ui::ATTR_LABEL_TEXT, "&Uzemnění"},
+constexpr TranslatedText kTranslatedTexts[] = {
+    {RING, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Interface")},
+    {NUM_ADR, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "GPIB &address")},
+    {SERIAL, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Com port")},
+    {VALUE, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Output")},
+    {RATE, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Rate")},
+    {END, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "E&xit")},
+    {FUNCTION, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Function")},
+    {UNIT, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "U&nit")},
+    {COM, ui::ATTR_OFF_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "Op&en")},
+    {COM, ui::ATTR_ON_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "Clos&e")},
+    {CMD_OUTPUT, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "R&un")},
+    {RING_STANDARD, ui::ATTR_LABEL_TEXT,
+     QT_TRANSLATE_NOOP("OmbrastelPanel", "Temperature stan&dard")},
+    {RING_SCALE, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Temperature scale")},
+    {CMD_SHORT, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Short")},
+    {CMD_GND, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Ground")},
 };
 // What the entry fields say when a typed text is no number.
-constexpr CzechText kCzechRefusals[] = {
-    {VALUE, ui::ATTR_REFUSAL_TEXT, "není číslo"},
-    {RNULA, ui::ATTR_REFUSAL_TEXT, "není číslo"},
-    {THRESHOLD, ui::ATTR_REFUSAL_TEXT, "není celé číslo"},
-    {NUM_ADR, ui::ATTR_REFUSAL_TEXT, "není celé číslo"},
+constexpr TranslatedText kTranslatedRefusals[] = {
+    {VALUE, ui::ATTR_REFUSAL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "not a number")},
+    {RNULA, ui::ATTR_REFUSAL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "not a number")},
+    {THRESHOLD, ui::ATTR_REFUSAL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "not a whole number")},
+    {NUM_ADR, ui::ATTR_REFUSAL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "not a whole number")},
 };
 
-// Names for screen readers of the indicators, which show no text of their own.
-struct LedName {
-    int control;
-    const char* czech;
-};
-constexpr LedName kCzechLedNames[] = {{LED_GND, "Kontrolka uzemnění"},
-                                      {LED_SHORT, "Kontrolka zkratu"},
-                                      {LED_OUTPUT, "Kontrolka výstupu"}};
+// Names for screen readers of the indicators, which show no text of their own (the panel
+// description gives the English).
+constexpr int kLeds[] = {LED_GND, LED_SHORT, LED_OUTPUT};
+
+QString Translated(const char* english) {
+    return QString::fromStdString(texts::Translated("OmbrastelPanel", english));
+}
 
 ui::PanelDescription BuildMainPanel() {
     auto* window = new QWidget(nullptr);
@@ -154,15 +163,15 @@ void OrderRelayTabs(int panel) {
 }
 
 void ApplyCzechTexts(int panel) {
-    using Table = std::span<const CzechText>;
-    for (const Table table : {Table(kCzechTexts), Table(kCzechRefusals)}) {
-        for (const CzechText& t : table) {
-            ui::SetCtrlAttribute(panel, t.control, t.attribute, t.text);
+    using Table = std::span<const TranslatedText>;
+    for (const Table table : {Table(kTranslatedTexts), Table(kTranslatedRefusals)}) {
+        for (const TranslatedText& t : table) {
+            ui::SetCtrlAttribute(panel, t.control, t.attribute, Translated(t.english).toStdString());
         }
     }
-    for (const LedName& n : kCzechLedNames) {
-        if (QWidget* led = ui::ControlWidget(panel, n.control)) {
-            led->setAccessibleName(QString::fromUtf8(n.czech));
+    for (const int id : kLeds) {
+        if (QWidget* led = ui::ControlWidget(panel, id)) {
+            led->setAccessibleName(Translated(led->accessibleName().toUtf8().constData()));
         }
     }
     ApplyCzechToolTexts(ui::PanelWindow(panel));

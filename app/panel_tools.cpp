@@ -15,6 +15,7 @@
 #include "app/log_window.h"
 #include "app/ports_dialog.h"
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "platform/serial_ports.h"
 #include "platform/settings_folder.h"
 
@@ -66,10 +67,9 @@ class PanelTools : public QObject {
 
     void SetCzech(bool czech) {
         czech_ = czech;
-        ports_->setText(czech ? QStringLiteral("Port&y…") : QStringLiteral("&Ports…"));
-        log_->setText(czech ? QStringLiteral("Zázna&m") : QStringLiteral("&Log"));
-        log_->setToolTip(czech ? QStringLiteral("Záznam komunikace (Ctrl+L)")
-                               : QStringLiteral("Link log (Ctrl+L)"));
+        ports_->setText(Text(QT_TRANSLATE_NOOP("PanelTools", "&Ports…")));
+        log_->setText(Text(QT_TRANSLATE_NOOP("PanelTools", "&Log")));
+        log_->setToolTip(Text(QT_TRANSLATE_NOOP("PanelTools", "Link log (Ctrl+L)")));
         logWindow_->SetCzech(czech);
         ShowDevice();
     }
@@ -93,8 +93,8 @@ class PanelTools : public QObject {
         }
         const ports::ComTarget t = ports::ResolveComPort(n, listed_);
         const QString device = QString::fromStdString(t.device);
-        const QString state = t.present ? (czech_ ? QStringLiteral("přítomen") : QStringLiteral("present"))
-                                        : (czech_ ? QStringLiteral("nenalezen") : QStringLiteral("not found"));
+        const QString state = t.present ? Text(QT_TRANSLATE_NOOP("PanelTools", "present"))
+                                        : Text(QT_TRANSLATE_NOOP("PanelTools", "not found"));
         const QString text = QStringLiteral("%1 (%2)").arg(device, state);
         label_->setText(label_->fontMetrics().elidedText(text, Qt::ElideMiddle, kDeviceLabel.width()));
         QString tip = QStringLiteral("COM%1: ").arg(n);
@@ -107,6 +107,12 @@ class PanelTools : public QObject {
         tip += QStringLiteral(" (%1)").arg(state);
         label_->setToolTip(tip);
         label_->setAccessibleName(tip);
+    }
+
+    // The English, or its translation while the panel shows its labels translated.
+    QString Text(const char* english) const {
+        return QString::fromStdString(czech_ ? texts::Translated("PanelTools", english)
+                                             : std::string(english));
     }
 
     void ShowLog() {
