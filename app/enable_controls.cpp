@@ -211,5 +211,4 @@ void EnableControls() {
     }
     Dim(FUNCTION, closed);
     for (int control : {NUM_ADR, RATE, SERIAL, RING}) Dim(control, 1 - closed);
-    OrderRelayTabs(panelHandle);
 }

@@ -3,6 +3,7 @@
 #include "app/panel.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QWidget>
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "app/panel_tools.h"
 #include "app/texts.h"
 #include "app/open_close.h"
+#include "app/output_button.h"
 #include "platform/ui.h"
 #include "ui_Ombrastel.h"
 
@@ -84,11 +86,57 @@ QString Translated(const char* english) {
     return QString::fromStdString(texts::Translated("OmbrastelPanel", english));
 }
 
+// The relay column: each button with its LED above it, in rows and columns that follow the
+// positions the control enabling gives them (the rows by top, the columns by left, a row
+// or column that holds only hidden buttons taking no room), and the buttons in the Tab
+// order as they read, top to bottom and left to right.
+void ArrangeRelays(int panel, QGridLayout* grid) {
+    struct Pair {
+        int button, led;
+        int top = 0, left = 0;
+    };
+    Pair pairs[] = {{CMD_GND, LED_GND}, {CMD_SHORT, LED_SHORT}, {CMD_OUTPUT, LED_OUTPUT}};
+    std::vector<int> tops, lefts;
+    for (Pair& p : pairs) {
+        ui::GetCtrlAttribute(panel, p.button, ui::ATTR_TOP, &p.top);
+        ui::GetCtrlAttribute(panel, p.button, ui::ATTR_LEFT, &p.left);
+        tops.push_back(p.top);
+        lefts.push_back(p.left);
+    }
+    for (std::vector<int>* v : {&tops, &lefts}) {
+        std::sort(v->begin(), v->end());
+        v->erase(std::unique(v->begin(), v->end()), v->end());
+    }
+    const auto index = [](const std::vector<int>& v, int x) {
+        return static_cast<int>(std::lower_bound(v.begin(), v.end(), x) - v.begin());
+    };
+    for (const Pair& p : pairs) {
+        QWidget* button = ui::ControlWidget(panel, p.button);
+        QWidget* led = ui::ControlWidget(panel, p.led);
+        if (button == nullptr || led == nullptr) return;
+        const int row = 2 * index(tops, p.top);
+        const int column = index(lefts, p.left);
+        grid->removeWidget(led);
+        grid->removeWidget(button);
+        grid->addWidget(led, row, column, Qt::AlignHCenter | Qt::AlignBottom);
+        grid->addWidget(button, row + 1, column);
+    }
+    std::stable_sort(std::begin(pairs), std::end(pairs), [](const Pair& a, const Pair& b) {
+        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
+    QWidget* previous = ui::ControlWidget(panel, RING_SCALE);
+    for (const Pair& p : pairs) {
+        QWidget* button = ui::ControlWidget(panel, p.button);
+        QWidget::setTabOrder(previous, button);
+        previous = button;
+    }
+    QWidget::setTabOrder(previous, ui::ControlWidget(panel, END));
+}
+
 ui::PanelDescription BuildMainPanel() {
     auto* window = new QWidget(nullptr);
     Ui::OmbrastelPanel form;
     form.setupUi(window);
-    window->setFixedSize(window->size());
 
     Fill(form.interfaceRing, kInterfaceItems, 0);
     Fill(form.comPortRing, kPortItems, 1);
@@ -96,8 +144,7 @@ ui::PanelDescription BuildMainPanel() {
     Fill(form.unitRing, kUnitItems, 0);
     Fill(form.scaleRing, kScaleItems, 0);
     Fill(form.standardRing, kStandardItems, 0);
-    for (QLabel* label : window->findChildren<QLabel*>()) label->adjustSize();
-    InstallPanelTools(window, form.comPortRing);
+    InstallPanelTools(window, form.comPortRing, form.toolsLayout);
     // The tools stand right of the link frame: after the Open button in the Tab order.
     QWidget::setTabOrder(form.comToggle, PortsButton(window));
     QWidget::setTabOrder(PortsButton(window), LogButton(window));
@@ -113,22 +160,23 @@ ui::PanelDescription BuildMainPanel() {
             {NUM_ADR, form.gpibAddressField, form.gpibAddressLabel, nullptr},
             {SERIAL, form.comPortRing, form.comPortLabel, nullptr},
             {COM, form.comToggle, nullptr, OpenCloseComCB},
-            {CMD_SHORT, form.shortButton, nullptr, ShortCB},
-            {CMD_GND, form.groundButton, nullptr, GroundCB},
-            {CMD_OUTPUT, form.outputButton, nullptr, OutputCB},
+            {CMD_SHORT, form.shortButton, nullptr, ShortCB, true, kTopRelay, kRelayLeft},
+            {CMD_GND, form.groundButton, nullptr, GroundCB, true, kTopRelay, kRelayLeft},
+            {CMD_OUTPUT, form.outputButton, nullptr, OutputCB, true, kTopOutput, kRelayLeft},
             {END, form.exitButton, nullptr, EndCB},
             {RATE, form.rateRing, form.rateLabel, nullptr},
             {RNULA, form.r0Field, form.r0Label, RnulaCB},
             {FUNCTION, form.functionRing, form.functionLabel, FunctionCB},
-            {LED_SHORT, form.shortLed, nullptr, nullptr},
-            {LED_GND, form.groundLed, nullptr, nullptr},
+            {LED_SHORT, form.shortLed, nullptr, nullptr, true, kTopRelayLed, kLedLeft},
+            {LED_GND, form.groundLed, nullptr, nullptr, true, kTopRelayLed, kLedLeft},
             {UNIT, form.unitRing, form.unitLabel, UnitCB},
-            {LED_OUTPUT, form.outputLed, nullptr, nullptr},
+            {LED_OUTPUT, form.outputLed, nullptr, nullptr, true, kTopOutputLed, kLedLeft},
             {RING_SCALE, form.scaleRing, form.scaleLabel, ScaleCB},
             {RING_STANDARD, form.standardRing, form.standardLabel, StandardCB},
             {DECORATION, form.linkFrame, nullptr, nullptr},
         };
     };
+    d.arrange = [layout = form.relayLayout](int panel) { ArrangeRelays(panel, layout); };
     return d;
 }
 
@@ -136,30 +184,6 @@ ui::PanelDescription BuildMainPanel() {
 
 void RegisterMainPanel() {
     ui::RegisterPanelDescription(kPanelDescription, PANEL, BuildMainPanel);
-}
-
-void OrderRelayTabs(int panel) {
-    struct Place {
-        int top, left;
-        QWidget* button;
-    };
-    std::vector<Place> relays;
-    for (int control : {CMD_GND, CMD_SHORT, CMD_OUTPUT}) {
-        Place p{0, 0, ui::ControlWidget(panel, control)};
-        if (p.button == nullptr) return;
-        ui::GetCtrlAttribute(panel, control, ui::ATTR_TOP, &p.top);
-        ui::GetCtrlAttribute(panel, control, ui::ATTR_LEFT, &p.left);
-        relays.push_back(p);
-    }
-    std::stable_sort(relays.begin(), relays.end(), [](const Place& a, const Place& b) {
-        return a.top != b.top ? a.top < b.top : a.left < b.left;
-    });
-    QWidget* previous = ui::ControlWidget(panel, RING_SCALE);
-    for (const Place& p : relays) {
-        QWidget::setTabOrder(previous, p.button);
-        previous = p.button;
-    }
-    QWidget::setTabOrder(previous, ui::ControlWidget(panel, END));
 }
 
 void ApplyCzechTexts(int panel) {

@@ -29,9 +29,5 @@ inline constexpr int DECORATION = 21;
 // Makes the panel description loadable by LoadPanel (kPanelDescription, PANEL).
 void RegisterMainPanel();
 
-// Puts the relay buttons in the Tab order as they read on the panel: top to bottom, then
-// left to right (control enabling calls this after placing them).
-void OrderRelayTabs(int panel);
-
 // Puts the Czech texts on the panel (start-up does this when language is 1).
 void ApplyCzechTexts(int panel);

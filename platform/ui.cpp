@@ -52,6 +52,9 @@ struct Control {
     QString onText;
     QString offText;
     QString refusalText = QStringLiteral("not a number");  // string controls
+    bool placed = false;  // by position, through the panel's arrange
+    int top = 0;
+    int left = 0;
 };
 
 struct Panel {
@@ -59,6 +62,7 @@ struct Panel {
     std::map<int, Control> controls;
     int closeControl = 0;
     std::unique_ptr<QObject> closeFilter;
+    std::function<void(int panel)> arrange;
 };
 
 std::vector<std::unique_ptr<Panel>>& Panels() {
@@ -511,6 +515,9 @@ int LoadPanel(int parent, const std::string& description, int panelId) {
         c.widget = e.widget;
         c.label = e.label;
         c.callback = e.callback;
+        c.placed = e.placed;
+        c.top = e.top;
+        c.left = e.left;
         c.kind = KindOf(e.widget);
         if (c.kind == Kind::Toggle) {
             // The captions as loaded: the on and off texts come from the description.
@@ -532,9 +539,11 @@ int LoadPanel(int parent, const std::string& description, int panelId) {
         }
         Connect(handle, stored);
     }
+    panel->arrange = d.arrange;
     panel->closeFilter = std::make_unique<CloseFilter>(handle);
     d.window->installEventFilter(panel->closeFilter.get());
     panels[handle - 1] = std::move(panel);
+    if (panels[handle - 1]->arrange) panels[handle - 1]->arrange(handle);
     return handle;
 }
 
@@ -725,10 +734,15 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
             if (c->label != nullptr) c->label->setEnabled(value == 0);
             return 0;
         case ATTR_TOP:
-            MoveTo(p, *c, QPoint(PanelPos(p, w).x(), value));
-            return 0;
         case ATTR_LEFT:
-            MoveTo(p, *c, QPoint(value, PanelPos(p, w).y()));
+            if (c->placed) {
+                (attribute == ATTR_TOP ? c->top : c->left) = value;
+                if (p.arrange) p.arrange(panel);
+            } else if (attribute == ATTR_TOP) {
+                MoveTo(p, *c, QPoint(PanelPos(p, w).x(), value));
+            } else {
+                MoveTo(p, *c, QPoint(value, PanelPos(p, w).y()));
+            }
             return 0;
         case ATTR_PRECISION:
             if (c->kind != Kind::Numeric) return kBadAttribute;
@@ -801,10 +815,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
             *value = w->isEnabledTo(p.window) ? 0 : 1;
             return 0;
         case ATTR_TOP:
-            *value = PanelPos(p, w).y();
+            *value = c->placed ? c->top : PanelPos(p, w).y();
             return 0;
         case ATTR_LEFT:
-            *value = PanelPos(p, w).x();
+            *value = c->placed ? c->left : PanelPos(p, w).x();
             return 0;
         case ATTR_PRECISION:
             if (c->kind != Kind::Numeric) return kBadAttribute;
