@@ -23,8 +23,8 @@
 namespace {
 
 // The device shown next to the COM ring is cut in the middle beyond this many average
-// characters.
-constexpr int kDeviceChars = 22;
+// characters; a shorter one takes only the room it needs.
+constexpr int kDeviceChars = 44;
 
 QString ItemText(int n, bool present) {
     QString text = QStringLiteral("COM%1").arg(n);
@@ -105,7 +105,6 @@ class PanelTools : public QObject {
                                         : Text(QT_TRANSLATE_NOOP("PanelTools", "not found"));
         const QString text = QStringLiteral("%1 (%2)").arg(device, state);
         const int width = label_->fontMetrics().averageCharWidth() * kDeviceChars;
-        label_->setMinimumWidth(width);
         label_->setText(label_->fontMetrics().elidedText(text, Qt::ElideMiddle, width));
         QString tip = QStringLiteral("COM%1: ").arg(n);
         if (t.viaLink) {
