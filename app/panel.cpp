@@ -144,6 +144,11 @@ ui::PanelDescription BuildMainPanel() {
     Fill(form.unitRing, kUnitItems, 0);
     Fill(form.scaleRing, kScaleItems, 0);
     Fill(form.standardRing, kStandardItems, 0);
+    // A ring is as wide as its longest item, also when its items change (the function ring is
+    // filled when a link opens).
+    for (QComboBox* ring : window->findChildren<QComboBox*>()) {
+        ring->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
     InstallPanelTools(window, form.comPortRing, form.toolsLayout);
     // The tools stand right of the link frame: after the Open button in the Tab order.
     QWidget::setTabOrder(form.comToggle, PortsButton(window));

@@ -62,8 +62,17 @@ std::string Name(QWidget* w) {
 
 // The text a widget shows, and whether it has the room for it.
 void ExpectTextFits(QWidget* w) {
-    if (qobject_cast<QLabel*>(w) != nullptr || qobject_cast<QAbstractButton*>(w) != nullptr ||
-        qobject_cast<QComboBox*>(w) != nullptr) {
+    if (auto* ring = qobject_cast<QComboBox*>(w)) {
+        // Room for the chosen item's text: what a ring holding only that item asks for.
+        QComboBox alone;
+        alone.setFont(ring->font());
+        alone.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        alone.addItem(ring->currentText());
+        EXPECT_GE(ring->width(), alone.sizeHint().width())
+            << Name(w) << " shows \"" << ring->currentText().toStdString() << "\" cut";
+        return;
+    }
+    if (qobject_cast<QLabel*>(w) != nullptr || qobject_cast<QAbstractButton*>(w) != nullptr) {
         EXPECT_GE(w->width(), w->sizeHint().width()) << Name(w) << " is cut";
         EXPECT_GE(w->height(), w->minimumSizeHint().height()) << Name(w) << " is cut";
         return;
