@@ -223,23 +223,21 @@ TEST_F(LayoutTest, EveryClassAtScaleFactor2) {
 // output; class 3 puts output left of short in one row; the window fits a 1280 x 720
 // screen at scale factor 2 (640 x 360 in its own pixels).
 TEST_F(LayoutTest, RelayColumnFollowsTheEnablingAndTheWindowFitsASmallScreen) {
-    ShowFreshPanel(3);
-    StartSim(Args("--model V090"));
-    OpenSerial();
-    ASSERT_EQ(connected, 1) << messages_.Texts();
-    QApplication::processEvents();
-    Window()->layout()->activate();
+    const auto open = [this](const char* args) {
+        ShowFreshPanel(3);
+        StartSim(Args(args));
+        OpenSerial();
+        QApplication::processEvents();
+        Window()->layout()->activate();
+        return connected == 1;
+    };
+    ASSERT_TRUE(open("--model V090")) << messages_.Texts();
     EXPECT_LT(InWindow(W(CMD_GND)).bottom(), InWindow(W(CMD_SHORT)).top());
     EXPECT_LT(InWindow(W(CMD_SHORT)).bottom(), InWindow(W(CMD_OUTPUT)).top());
     EXPECT_EQ(InWindow(W(CMD_GND)).left(), InWindow(W(CMD_OUTPUT)).left());
     ClickCom();
 
-    ShowFreshPanel(3);
-    StartSim(Args("--model V330A"));
-    OpenSerial();
-    ASSERT_EQ(connected, 1) << messages_.Texts();
-    QApplication::processEvents();
-    Window()->layout()->activate();
+    ASSERT_TRUE(open("--model V330A")) << messages_.Texts();
     EXPECT_EQ(InWindow(W(CMD_OUTPUT)).top(), InWindow(W(CMD_SHORT)).top());
     EXPECT_LT(InWindow(W(CMD_OUTPUT)).right(), InWindow(W(CMD_SHORT)).left());
     // The relay column keeps to the right edge, right of every other control but Exit.
