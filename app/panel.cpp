@@ -3,14 +3,19 @@
 #include "app/panel.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QWidget>
+#include <algorithm>
 #include <iterator>
 #include <span>
+#include <vector>
 
 #include "app/handlers.h"
 #include "app/panel_tools.h"
+#include "app/texts.h"
 #include "app/open_close.h"
+#include "app/output_button.h"
 #include "platform/ui.h"
 #include "ui_Ombrastel.h"
 
@@ -39,44 +44,99 @@ void Fill(QComboBox* ring, const RingItem (&items)[N], int selected) {
     ring->setCurrentIndex(ring->findData(selected));
 }
 
-// The Czech texts, in the order start-up applies them.
-struct CzechText {
+// The texts that the translation replaces, in the order start-up applies them: the English
+// as the panel description has it ('&' marks the shortcut letter, Alt+letter, which every
+// labelled control has of its own in each language).
+struct TranslatedText {
     int control;
     ui::Attribute attribute;
-    const char* text;
+    const char* english;
 };
-constexpr CzechText kCzechTexts[] = {
-    {RING, ui::ATTR_LABEL_TEXT, "Komunikace"},     {NUM_ADR, ui::ATTR_LABEL_TEXT, "Adresa"},
-    {SERIAL, ui::ATTR_LABEL_TEXT, "Port"},         {VALUE, ui::ATTR_LABEL_TEXT, "Výstup"},
-    {RATE, ui::ATTR_LABEL_TEXT, "Rychlost"},       {END, ui::ATTR_LABEL_TEXT, "Konec"},
-    {FUNCTION, ui::ATTR_LABEL_TEXT, "Funkce"},     {UNIT, ui::ATTR_LABEL_TEXT, "Jednotka"},
-    {COM, ui::ATTR_OFF_TEXT, "Otevřít"},           {COM, ui::ATTR_ON_TEXT, "Zavřít"},
-    {CMD_OUTPUT, ui::ATTR_LABEL_TEXT, "Spustit"},  {RING_STANDARD, ui::ATTR_LABEL_TEXT, "Norma"},
-    {RING_SCALE, ui::ATTR_LABEL_TEXT, "Stupnice"}, {CMD_SHORT, ui::ATTR_LABEL_TEXT, "Zkrat"},
-    {CMD_GND, ui::ATTR_LABEL_TEXT, "Uzemnění"},
+constexpr TranslatedText kTranslatedTexts[] = {
+    {RING, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Interface")},
+    {NUM_ADR, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "GPIB &address")},
+    {SERIAL, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Com port")},
+    {VALUE, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Output")},
+    {RATE, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Rate")},
+    {END, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "E&xit")},
+    {FUNCTION, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Function")},
+    {UNIT, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "U&nit")},
+    {COM, ui::ATTR_OFF_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "Op&en")},
+    {COM, ui::ATTR_ON_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "Clos&e")},
+    {CMD_OUTPUT, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "R&un")},
+    {RING_STANDARD, ui::ATTR_LABEL_TEXT,
+     QT_TRANSLATE_NOOP("OmbrastelPanel", "Temperature stan&dard")},
+    {RING_SCALE, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Temperature scale")},
+    {CMD_SHORT, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Short")},
+    {CMD_GND, ui::ATTR_LABEL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "&Ground")},
 };
 // What the entry fields say when a typed text is no number.
-constexpr CzechText kCzechRefusals[] = {
-    {VALUE, ui::ATTR_REFUSAL_TEXT, "není číslo"},
-    {RNULA, ui::ATTR_REFUSAL_TEXT, "není číslo"},
-    {THRESHOLD, ui::ATTR_REFUSAL_TEXT, "není celé číslo"},
-    {NUM_ADR, ui::ATTR_REFUSAL_TEXT, "není celé číslo"},
+constexpr TranslatedText kTranslatedRefusals[] = {
+    {VALUE, ui::ATTR_REFUSAL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "not a number")},
+    {RNULA, ui::ATTR_REFUSAL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "not a number")},
+    {THRESHOLD, ui::ATTR_REFUSAL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "not a whole number")},
+    {NUM_ADR, ui::ATTR_REFUSAL_TEXT, QT_TRANSLATE_NOOP("OmbrastelPanel", "not a whole number")},
 };
 
-// Names for screen readers of the indicators, which show no text of their own.
-struct LedName {
-    int control;
-    const char* czech;
-};
-constexpr LedName kCzechLedNames[] = {{LED_GND, "Kontrolka uzemnění"},
-                                      {LED_SHORT, "Kontrolka zkratu"},
-                                      {LED_OUTPUT, "Kontrolka výstupu"}};
+// Names for screen readers of the indicators, which show no text of their own (the panel
+// description gives the English).
+constexpr int kLeds[] = {LED_GND, LED_SHORT, LED_OUTPUT};
+
+QString Translated(const char* english) {
+    return QString::fromStdString(texts::Translated("OmbrastelPanel", english));
+}
+
+// The relay column: each button with its LED above it, in rows and columns that follow the
+// positions the control enabling gives them (the rows by top, the columns by left, a row
+// or column that holds only hidden buttons taking no room), and the buttons in the Tab
+// order as they read, top to bottom and left to right.
+void ArrangeRelays(int panel, QGridLayout* grid) {
+    struct Pair {
+        int button, led;
+        int top = 0, left = 0;
+    };
+    Pair pairs[] = {{CMD_GND, LED_GND}, {CMD_SHORT, LED_SHORT}, {CMD_OUTPUT, LED_OUTPUT}};
+    std::vector<int> tops, lefts;
+    for (Pair& p : pairs) {
+        ui::GetCtrlAttribute(panel, p.button, ui::ATTR_TOP, &p.top);
+        ui::GetCtrlAttribute(panel, p.button, ui::ATTR_LEFT, &p.left);
+        tops.push_back(p.top);
+        lefts.push_back(p.left);
+    }
+    for (std::vector<int>* v : {&tops, &lefts}) {
+        std::sort(v->begin(), v->end());
+        v->erase(std::unique(v->begin(), v->end()), v->end());
+    }
+    const auto index = [](const std::vector<int>& v, int x) {
+        return static_cast<int>(std::lower_bound(v.begin(), v.end(), x) - v.begin());
+    };
+    for (const Pair& p : pairs) {
+        QWidget* button = ui::ControlWidget(panel, p.button);
+        QWidget* led = ui::ControlWidget(panel, p.led);
+        if (button == nullptr || led == nullptr) return;
+        const int row = 2 * index(tops, p.top);
+        const int column = index(lefts, p.left);
+        grid->removeWidget(led);
+        grid->removeWidget(button);
+        grid->addWidget(led, row, column, Qt::AlignHCenter | Qt::AlignBottom);
+        grid->addWidget(button, row + 1, column);
+    }
+    std::stable_sort(std::begin(pairs), std::end(pairs), [](const Pair& a, const Pair& b) {
+        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
+    QWidget* previous = ui::ControlWidget(panel, RING_SCALE);
+    for (const Pair& p : pairs) {
+        QWidget* button = ui::ControlWidget(panel, p.button);
+        QWidget::setTabOrder(previous, button);
+        previous = button;
+    }
+    QWidget::setTabOrder(previous, ui::ControlWidget(panel, END));
+}
 
 ui::PanelDescription BuildMainPanel() {
     auto* window = new QWidget(nullptr);
     Ui::OmbrastelPanel form;
     form.setupUi(window);
-    window->setFixedSize(window->size());
 
     Fill(form.interfaceRing, kInterfaceItems, 0);
     Fill(form.comPortRing, kPortItems, 1);
@@ -84,8 +144,16 @@ ui::PanelDescription BuildMainPanel() {
     Fill(form.unitRing, kUnitItems, 0);
     Fill(form.scaleRing, kScaleItems, 0);
     Fill(form.standardRing, kStandardItems, 0);
-    for (QLabel* label : window->findChildren<QLabel*>()) label->adjustSize();
-    InstallPanelTools(window, form.comPortRing);
+    // A ring is as wide as its longest item, also when its items change (the function ring is
+    // filled when a link opens).
+    for (QComboBox* ring : window->findChildren<QComboBox*>()) {
+        ring->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
+    InstallPanelTools(window, form.comPortRing, form.toolsLayout);
+    // The tools stand right of the link frame: after the Open button in the Tab order.
+    QWidget::setTabOrder(form.comToggle, PortsButton(window));
+    QWidget::setTabOrder(PortsButton(window), LogButton(window));
+    QWidget::setTabOrder(LogButton(window), form.functionRing);
 
     ui::PanelDescription d;
     d.window = window;
@@ -97,22 +165,23 @@ ui::PanelDescription BuildMainPanel() {
             {NUM_ADR, form.gpibAddressField, form.gpibAddressLabel, nullptr},
             {SERIAL, form.comPortRing, form.comPortLabel, nullptr},
             {COM, form.comToggle, nullptr, OpenCloseComCB},
-            {CMD_SHORT, form.shortButton, nullptr, ShortCB},
-            {CMD_GND, form.groundButton, nullptr, GroundCB},
-            {CMD_OUTPUT, form.outputButton, nullptr, OutputCB},
+            {CMD_SHORT, form.shortButton, nullptr, ShortCB, true, kTopRelay, kRelayLeft},
+            {CMD_GND, form.groundButton, nullptr, GroundCB, true, kTopRelay, kRelayLeft},
+            {CMD_OUTPUT, form.outputButton, nullptr, OutputCB, true, kTopOutput, kRelayLeft},
             {END, form.exitButton, nullptr, EndCB},
             {RATE, form.rateRing, form.rateLabel, nullptr},
             {RNULA, form.r0Field, form.r0Label, RnulaCB},
             {FUNCTION, form.functionRing, form.functionLabel, FunctionCB},
-            {LED_SHORT, form.shortLed, nullptr, nullptr},
-            {LED_GND, form.groundLed, nullptr, nullptr},
+            {LED_SHORT, form.shortLed, nullptr, nullptr, true, kTopRelayLed, kLedLeft},
+            {LED_GND, form.groundLed, nullptr, nullptr, true, kTopRelayLed, kLedLeft},
             {UNIT, form.unitRing, form.unitLabel, UnitCB},
-            {LED_OUTPUT, form.outputLed, nullptr, nullptr},
+            {LED_OUTPUT, form.outputLed, nullptr, nullptr, true, kTopOutputLed, kLedLeft},
             {RING_SCALE, form.scaleRing, form.scaleLabel, ScaleCB},
             {RING_STANDARD, form.standardRing, form.standardLabel, StandardCB},
             {DECORATION, form.linkFrame, nullptr, nullptr},
         };
     };
+    d.arrange = [layout = form.relayLayout](int panel) { ArrangeRelays(panel, layout); };
     return d;
 }
 
@@ -123,15 +192,15 @@ void RegisterMainPanel() {
 }
 
 void ApplyCzechTexts(int panel) {
-    using Table = std::span<const CzechText>;
-    for (const Table table : {Table(kCzechTexts), Table(kCzechRefusals)}) {
-        for (const CzechText& t : table) {
-            ui::SetCtrlAttribute(panel, t.control, t.attribute, t.text);
+    using Table = std::span<const TranslatedText>;
+    for (const Table table : {Table(kTranslatedTexts), Table(kTranslatedRefusals)}) {
+        for (const TranslatedText& t : table) {
+            ui::SetCtrlAttribute(panel, t.control, t.attribute, Translated(t.english).toStdString());
         }
     }
-    for (const LedName& n : kCzechLedNames) {
-        if (QWidget* led = ui::ControlWidget(panel, n.control)) {
-            led->setAccessibleName(QString::fromUtf8(n.czech));
+    for (const int id : kLeds) {
+        if (QWidget* led = ui::ControlWidget(panel, id)) {
+            led->setAccessibleName(Translated(led->accessibleName().toUtf8().constData()));
         }
     }
     ApplyCzechToolTexts(ui::PanelWindow(panel));

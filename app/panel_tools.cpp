@@ -1,5 +1,6 @@
 #include "app/panel_tools.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -15,15 +16,15 @@
 #include "app/log_window.h"
 #include "app/ports_dialog.h"
 #include "app/shared_state.h"
+#include "app/texts.h"
 #include "platform/serial_ports.h"
 #include "platform/settings_folder.h"
 
 namespace {
 
-// Pixel places in the fixed panel: right of the link frame, above the relay column.
-constexpr QRect kDeviceLabel(412, 12, 262, 18);
-constexpr QRect kPortsButton(412, 34, 70, 24);
-constexpr QRect kLogButton(488, 34, 58, 24);
+// The device shown next to the COM ring is cut in the middle beyond this many average
+// characters; a shorter one takes only the room it needs.
+constexpr int kDeviceChars = 44;
 
 QString ItemText(int n, bool present) {
     QString text = QStringLiteral("COM%1").arg(n);
@@ -33,17 +34,25 @@ QString ItemText(int n, bool present) {
 
 class PanelTools : public QObject {
   public:
-    PanelTools(QWidget* window, QComboBox* ring) : QObject(window), window_(window), ring_(ring) {
+    PanelTools(QWidget* window, QComboBox* ring, QBoxLayout* place)
+        : QObject(window), window_(window), ring_(ring) {
         setObjectName(QStringLiteral("panelTools"));
         label_ = new QLabel(window);
         label_->setObjectName(QStringLiteral("portDeviceLabel"));
-        label_->setGeometry(kDeviceLabel);
         ports_ = new QPushButton(window);
         ports_->setObjectName(QStringLiteral("portsButton"));
-        ports_->setGeometry(kPortsButton);
+        ports_->setAutoDefault(false);
         log_ = new QPushButton(window);
         log_->setObjectName(QStringLiteral("logButton"));
-        log_->setGeometry(kLogButton);
+        log_->setAutoDefault(false);
+        // The device above the two buttons, right of the link frame.
+        place->addWidget(label_);
+        auto* buttons = new QHBoxLayout();
+        buttons->addWidget(ports_);
+        buttons->addWidget(log_);
+        buttons->addStretch();
+        place->addLayout(buttons);
+        place->addStretch();
         logWindow_ = new LogWindow();
         QObject::connect(window, &QObject::destroyed, logWindow_, [w = logWindow_] { delete w; });
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), window);
@@ -66,10 +75,9 @@ class PanelTools : public QObject {
 
     void SetCzech(bool czech) {
         czech_ = czech;
-        ports_->setText(czech ? QStringLiteral("Porty…") : QStringLiteral("Ports…"));
-        log_->setText(czech ? QStringLiteral("Záznam") : QStringLiteral("Log"));
-        log_->setToolTip(czech ? QStringLiteral("Záznam komunikace (Ctrl+L)")
-                               : QStringLiteral("Link log (Ctrl+L)"));
+        ports_->setText(Text(QT_TRANSLATE_NOOP("PanelTools", "&Ports…")));
+        log_->setText(Text(QT_TRANSLATE_NOOP("PanelTools", "&Log")));
+        log_->setToolTip(Text(QT_TRANSLATE_NOOP("PanelTools", "Link log (Ctrl+L)")));
         logWindow_->SetCzech(czech);
         ShowDevice();
     }
@@ -93,10 +101,11 @@ class PanelTools : public QObject {
         }
         const ports::ComTarget t = ports::ResolveComPort(n, listed_);
         const QString device = QString::fromStdString(t.device);
-        const QString state = t.present ? (czech_ ? QStringLiteral("přítomen") : QStringLiteral("present"))
-                                        : (czech_ ? QStringLiteral("nenalezen") : QStringLiteral("not found"));
+        const QString state = t.present ? Text(QT_TRANSLATE_NOOP("PanelTools", "present"))
+                                        : Text(QT_TRANSLATE_NOOP("PanelTools", "not found"));
         const QString text = QStringLiteral("%1 (%2)").arg(device, state);
-        label_->setText(label_->fontMetrics().elidedText(text, Qt::ElideMiddle, kDeviceLabel.width()));
+        const int width = label_->fontMetrics().averageCharWidth() * kDeviceChars;
+        label_->setText(label_->fontMetrics().elidedText(text, Qt::ElideMiddle, width));
         QString tip = QStringLiteral("COM%1: ").arg(n);
         if (t.viaLink) {
             tip += QStringLiteral("com%1 \u2192 %2").arg(n).arg(QString::fromStdString(t.linkTarget));
@@ -107,6 +116,12 @@ class PanelTools : public QObject {
         tip += QStringLiteral(" (%1)").arg(state);
         label_->setToolTip(tip);
         label_->setAccessibleName(tip);
+    }
+
+    // The English, or its translation while the panel shows its labels translated.
+    QString Text(const char* english) const {
+        return QString::fromStdString(czech_ ? texts::Translated("PanelTools", english)
+                                             : std::string(english));
     }
 
     void ShowLog() {
@@ -179,8 +194,8 @@ PanelTools* Tools(QWidget* window) {
 
 }  // namespace
 
-void InstallPanelTools(QWidget* window, QComboBox* comRing) {
-    new PanelTools(window, comRing);
+void InstallPanelTools(QWidget* window, QComboBox* comRing, QBoxLayout* place) {
+    new PanelTools(window, comRing, place);
 }
 
 void ApplyCzechToolTexts(QWidget* window) {

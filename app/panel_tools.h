@@ -7,6 +7,7 @@
 #include <string>
 
 class LogWindow;
+class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -16,8 +17,8 @@ class QWidget;
 // begin with "COM n".
 inline constexpr const char* kPresentMark = " \u2022";
 
-// Puts the tools on the panel window, next to its COM ring.
-void InstallPanelTools(QWidget* window, QComboBox* comRing);
+// Puts the tools on the panel window, into place (a layout next to the link frame).
+void InstallPanelTools(QWidget* window, QComboBox* comRing, QBoxLayout* place);
 // The tools' texts in Czech (start-up calls this with the panel's other Czech texts).
 void ApplyCzechToolTexts(QWidget* window);
 

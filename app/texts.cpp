@@ -1,6 +1,9 @@
 #include "app/texts.h"
 
+#include <QString>
+#include <QTranslator>
 #include <array>
+#include <cstdio>
 
 #include "app/shared_state.h"
 #include "decade/model.h"
@@ -14,36 +17,49 @@ constexpr int kEnglish = 3;
 
 struct NameRow {
     int code;
-    Pair name;
+    Text name;
 };
 
 using namespace decade::fn;
 // clang-format off
 constexpr std::array<NameRow, 15> kFunctionNames{{
-    {kBasic,     {"Resistance",          "Odpor"}},
-    {kPt385_68,  {"Platinum Pt385 (68)", "Platina Pt385 (68)"}},
-    {kPt385_90,  {"Platinum Pt385 (90)", "Platina Pt385 (90)"}},
-    {kPt3916,    {"Platinum Pt3916",     "Platina Pt3916"}},
-    {kPt3926,    {"Platinum Pt3926",     "Platina Pt3926"}},
-    {kPtUser,    {"Platinum User",       "Platina Uživatelská"}},
-    {kNickel,    {"Nickel",              "Nikl"}},
-    {kOpen,      {"Open",                "Rozpojeno"}},
-    {kShort,     {"Short",               "Zkrat"}},
-    {kPt100,     {"Platinum Pt100",      "Platina Pt100"}},
-    {kPt200,     {"Platinum Pt200",      "Platina Pt200"}},
-    {kPt500,     {"Platinum Pt500",      "Platina Pt500"}},
-    {kPt1000,    {"Platinum Pt1000",     "Platina Pt1000"}},
-    {kNi100,     {"Nickel Ni100",        "Nikl Ni100"}},
-    {kNi1000,    {"Nickel Ni1000",       "Nikl Ni1000"}},
+    {kBasic, QT_TRANSLATE_NOOP("Messages", "Resistance")},
+    {kPt385_68, QT_TRANSLATE_NOOP("Messages", "Platinum Pt385 (68)")},
+    {kPt385_90, QT_TRANSLATE_NOOP("Messages", "Platinum Pt385 (90)")},
+    {kPt3916, QT_TRANSLATE_NOOP("Messages", "Platinum Pt3916")},
+    {kPt3926, QT_TRANSLATE_NOOP("Messages", "Platinum Pt3926")},
+    {kPtUser, QT_TRANSLATE_NOOP("Messages", "Platinum User")},
+    {kNickel, QT_TRANSLATE_NOOP("Messages", "Nickel")},
+    {kOpen, QT_TRANSLATE_NOOP("Messages", "Open")},
+    {kShort, QT_TRANSLATE_NOOP("Messages", "Short")},
+    {kPt100, QT_TRANSLATE_NOOP("Messages", "Platinum Pt100")},
+    {kPt200, QT_TRANSLATE_NOOP("Messages", "Platinum Pt200")},
+    {kPt500, QT_TRANSLATE_NOOP("Messages", "Platinum Pt500")},
+    {kPt1000, QT_TRANSLATE_NOOP("Messages", "Platinum Pt1000")},
+    {kNi100, QT_TRANSLATE_NOOP("Messages", "Nickel Ni100")},
+    {kNi1000, QT_TRANSLATE_NOOP("Messages", "Nickel Ni1000")},
 }};
 // clang-format on
-constexpr Pair kCapacitance{"Capacitance", "Kapacita"};
-constexpr Pair kUnknown{"Unknown", "Neznámá"};
+constexpr Text kCapacitance{QT_TRANSLATE_NOOP("Messages", "Capacitance")};
+constexpr Text kUnknown{QT_TRANSLATE_NOOP("Messages", "Unknown")};
 
-constexpr std::array<Pair, 2> kPresetKinds{{
-    {"User function ", "Uživatelská funkce "},
-    {"Timing ", "Časování "},
+constexpr std::array<Text, 2> kPresetKinds{{
+    {QT_TRANSLATE_NOOP("Messages", "User function ")},
+    {QT_TRANSLATE_NOOP("Messages", "Timing ")},
 }};
+
+// The translation the program carries, loaded at first use.
+const QTranslator& Translation() {
+    static QTranslator* translator = [] {
+        auto* t = new QTranslator();
+        if (!t->load(QStringLiteral(":/i18n/ombrastel_" OMBRASTEL_TRANSLATION ".qm"))) {
+            std::fprintf(stderr, "ombrastel: the built-in translation " OMBRASTEL_TRANSLATION
+                                 " did not load; texts stay English\n");
+        }
+        return t;
+    }();
+    return *translator;
+}
 
 }  // namespace
 
@@ -55,19 +71,24 @@ bool MessagesInCzech() {
     return language != kEnglish;
 }
 
-std::string Label(const Pair& pair) {
-    return std::string(LabelsInCzech() ? pair.czech : pair.english);
+std::string Translated(const char* context, const char* english) {
+    const QString t = Translation().translate(context, english);
+    return t.isEmpty() ? std::string(english) : t.toStdString();
 }
 
-std::string Message(const Pair& pair) {
-    return std::string(MessagesInCzech() ? pair.czech : pair.english);
+std::string Label(const Text& text) {
+    return LabelsInCzech() ? Translated("Panel", text.english) : std::string(text.english);
 }
 
-const Pair& PresetKind(int kind) {
+std::string Message(const Text& text) {
+    return MessagesInCzech() ? Translated("Messages", text.english) : std::string(text.english);
+}
+
+const Text& PresetKind(int kind) {
     return kPresetKinds[kind == 0 ? 0 : 1];
 }
 
-const Pair& FunctionName(int code, bool capacitance) {
+const Text& FunctionName(int code, bool capacitance) {
     if (code == kBasic && capacitance) return kCapacitance;
     for (const NameRow& row : kFunctionNames) {
         if (row.code == code) return row.name;

@@ -1,51 +1,58 @@
-// The panel's texts: each English/Czech pair once, and the two rules that choose between
-// them. Labels on the panel are Czech when the language is 1; message boxes and the names
-// of functions and presets are English when the language is 3 and Czech otherwise, so the
-// mixed language 2 shows Czech names under English labels.
+// The panel's texts: English in the source, marked for translation, the translation built
+// into the program (translations/ombrastel_<language>.ts, Czech unless the build chooses
+// another), and the two rules that choose between them. Labels on the panel are
+// translated when the language is 1; message boxes and the names of functions and presets
+// are English when the language is 3 and translated otherwise, so the mixed language 2
+// shows translated names under English labels.
 #pragma once
 
+#include <QtGlobal>
 #include <string>
-#include <string_view>
 
 namespace texts {
 
-struct Pair {
-    std::string_view english;
-    std::string_view czech;
+// A text as the source has it: the English. Labels are translated in the context
+// "Panel", message boxes and names in "Messages".
+struct Text {
+    const char* english;
 };
+using Pair = Text;  // the name callers know it by
 
 // The rules.
 bool LabelsInCzech();    // the panel's labels, captions and window title
 bool MessagesInCzech();  // message boxes, function and preset names
 
-// A pair in the language of its kind.
-std::string Label(const Pair& pair);
-std::string Message(const Pair& pair);
+// A text in the language of its kind.
+std::string Label(const Text& text);
+std::string Message(const Text& text);
+// The translation of an English source text in a context, whatever the language; the
+// English when the built-in translation lacks it.
+std::string Translated(const char* context, const char* english);
 
 // Message boxes.
-inline constexpr Pair kWarning{"Warning", "Upozornění"};
-inline constexpr Pair kNoGpib{"Could not open GPIB.", "Nenalezen port GPIB."};
-inline constexpr Pair kNoSerialPort{"Could not open serial port.", "Nenalezen sériový port."};
-inline constexpr Pair kNoDecade{"Decade box not found!", "Dekáda nenalezena."};
-inline constexpr Pair kCommunicationFailed{"Communication failed.", "Komunikace selhala."};
-inline constexpr Pair kCouldNotSetValue{"Could not set value!", "Hodnotu nelze nastavit!"};
+inline constexpr Text kWarning{QT_TRANSLATE_NOOP("Messages", "Warning")};
+inline constexpr Text kNoGpib{QT_TRANSLATE_NOOP("Messages", "Could not open GPIB.")};
+inline constexpr Text kNoSerialPort{QT_TRANSLATE_NOOP("Messages", "Could not open serial port.")};
+inline constexpr Text kNoDecade{QT_TRANSLATE_NOOP("Messages", "Decade box not found!")};
+inline constexpr Text kCommunicationFailed{QT_TRANSLATE_NOOP("Messages", "Communication failed.")};
+inline constexpr Text kCouldNotSetValue{QT_TRANSLATE_NOOP("Messages", "Could not set value!")};
 // Followed by the settings file's path and a full stop.
-inline constexpr Pair kSettingsNotSaved{"Could not save the settings to ",
-                                        "Nastavení nelze uložit do souboru "};
+inline constexpr Text kSettingsNotSaved{
+    QT_TRANSLATE_NOOP("Messages", "Could not save the settings to ")};
 
 // Captions of the output button: the output switch, or the start of a program.
-inline constexpr Pair kOutput{"Output", "Výstup"};
-inline constexpr Pair kRun{"Run", "Spustit"};
+inline constexpr Text kOutput{QT_TRANSLATE_NOOP("Panel", "Output")};
+inline constexpr Text kRun{QT_TRANSLATE_NOOP("Panel", "Run")};
 
 // The window title: before the serial number and before the firmware version.
-inline constexpr Pair kSerialLead{", s.n. ", ", v.\xc4\x8d. "};
-inline constexpr Pair kVersionLead{", SW version ", ", verze SW "};
+inline constexpr Text kSerialLead{QT_TRANSLATE_NOOP("Panel", ", s.n. ")};
+inline constexpr Text kVersionLead{QT_TRANSLATE_NOOP("Panel", ", SW version ")};
 
 // The labels of the presets start with their kind (0 user function, 1 timing).
-const Pair& PresetKind(int kind);
+const Text& PresetKind(int kind);
 
 // The name of a function code; capacitance names the basic function of the capacitance
 // classes. Codes without a name are "Unknown".
-const Pair& FunctionName(int code, bool capacitance);
+const Text& FunctionName(int code, bool capacitance);
 
 }  // namespace texts

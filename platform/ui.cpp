@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -51,6 +52,9 @@ struct Control {
     QString onText;
     QString offText;
     QString refusalText = QStringLiteral("not a number");  // string controls
+    bool placed = false;  // by position, through the panel's arrange
+    int top = 0;
+    int left = 0;
 };
 
 struct Panel {
@@ -58,6 +62,7 @@ struct Panel {
     std::map<int, Control> controls;
     int closeControl = 0;
     std::unique_ptr<QObject> closeFilter;
+    std::function<void(int panel)> arrange;
 };
 
 std::vector<std::unique_ptr<Panel>>& Panels() {
@@ -137,20 +142,59 @@ std::string S(const QString& s) {
     return s.toUtf8().toStdString();
 }
 
+// Shortcut letters. A text may mark its shortcut letter with '&' ("&&" is an ampersand);
+// the widgets show the mark, while the program reads and sets the texts without it. A
+// text set without a mark keeps the control's letter where the new text has it, so
+// "Output" becoming "Output [kOhm]" keeps Alt+O.
+
+// The index of the marked letter in text, or -1.
+int MarkAt(const QString& text) {
+    for (int i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&')) continue;
+        if (text[i + 1] != QLatin1Char('&')) return i + 1;
+        ++i;
+    }
+    return -1;
+}
+
+QString Unmarked(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+// The text to show: marked as given, or with the letter of the text shown before.
+QString Marked(const QString& text, const QString& before) {
+    if (MarkAt(text) >= 0) return text;
+    QString shown = text;
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    const int old = MarkAt(before);
+    if (old < 0) return shown;
+    const int at = shown.indexOf(before[old], 0, Qt::CaseInsensitive);
+    if (at >= 0 && (at == 0 || shown[at - 1] != QLatin1Char('&'))) shown.insert(at, QLatin1Char('&'));
+    return shown;
+}
+
 // Keeps a toggle button's caption and accessible name in step with its state.
 void ShowToggleState(Control& c) {
     auto* b = qobject_cast<QAbstractButton*>(c.widget);
     if (b == nullptr) return;
     b->setText(b->isChecked() ? c.onText : c.offText);
-    b->setAccessibleName(c.labelText.isEmpty() ? b->text() : c.labelText);
+    b->setAccessibleName(Unmarked(c.labelText.isEmpty() ? b->text() : c.labelText));
 }
 
 void SetLabel(Control& c, const QString& text) {
     switch (c.kind) {
-        case Kind::Command:
-            static_cast<QAbstractButton*>(c.widget.data())->setText(text);
-            c.widget->setAccessibleName(text);
+        case Kind::Command: {
+            auto* b = static_cast<QAbstractButton*>(c.widget.data());
+            b->setText(Marked(text, b->text()));
+            c.widget->setAccessibleName(Unmarked(b->text()));
             return;
+        }
         case Kind::Toggle:
             c.labelText = text;
             ShowToggleState(c);
@@ -158,12 +202,14 @@ void SetLabel(Control& c, const QString& text) {
         default:
             break;
     }
-    c.labelText = text;
     if (auto* l = qobject_cast<QLabel*>(c.label)) {
-        l->setText(text);
+        l->setText(Marked(text, l->text()));
         l->adjustSize();
+        c.labelText = l->text();
+    } else {
+        c.labelText = text;
     }
-    c.widget->setAccessibleName(text);
+    c.widget->setAccessibleName(Unmarked(c.labelText));
 }
 
 QString RefusalText(const Control& c) {
@@ -174,8 +220,10 @@ QString RefusalText(const Control& c) {
 }
 
 QString LabelOf(const Control& c) {
-    if (c.kind == Kind::Command) return static_cast<QAbstractButton*>(c.widget.data())->text();
-    return c.labelText;
+    if (c.kind == Kind::Command) {
+        return Unmarked(static_cast<QAbstractButton*>(c.widget.data())->text());
+    }
+    return Unmarked(c.labelText);
 }
 
 QPoint PanelPos(const Panel& p, QWidget* w) {
@@ -222,6 +270,33 @@ class UnfocusedWheelFilter : public QObject {
     }
 };
 
+// What a string control shows from the program or from its last confirmed entry: Escape
+// abandons an edit and brings it back.
+const char* const kShownText = "ombrastelShownText";
+
+void KeepShownText(QLineEdit* e) {
+    e->setProperty(kShownText, e->text());
+}
+
+class EscapeFilter : public QObject {
+  public:
+    explicit EscapeFilter(QLineEdit* edit) : QObject(edit) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress ||
+            static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape) {
+            return QObject::eventFilter(watched, event);
+        }
+        auto* e = static_cast<QLineEdit*>(parent());
+        const QString shown = e->property(kShownText).toString();
+        if (e->text() == shown) return QObject::eventFilter(watched, event);
+        e->setText(shown);
+        e->setModified(false);
+        ombrastel::ClearEntryRefusal(e);
+        e->selectAll();
+        return true;
+    }
+};
+
 void Connect(int handle, Control& c) {
     const int id = c.id;
     const CtrlCallback cb = c.callback;
@@ -236,14 +311,18 @@ void Connect(int handle, Control& c) {
             break;
         case Kind::String: {
             auto* e = static_cast<QLineEdit*>(w);
+            KeepShownText(e);
+            e->installEventFilter(new EscapeFilter(e));  // owned by the field
             // Return always confirms; leaving the field confirms only an edited text.
             QObject::connect(e, &QLineEdit::returnPressed, e, [e, commit] {
                 e->setModified(false);
+                KeepShownText(e);
                 commit();
             });
             QObject::connect(e, &QLineEdit::editingFinished, e, [e, commit] {
                 if (!e->isModified()) return;
                 e->setModified(false);
+                KeepShownText(e);
                 commit();
             });
             break;
@@ -436,6 +515,9 @@ int LoadPanel(int parent, const std::string& description, int panelId) {
         c.widget = e.widget;
         c.label = e.label;
         c.callback = e.callback;
+        c.placed = e.placed;
+        c.top = e.top;
+        c.left = e.left;
         c.kind = KindOf(e.widget);
         if (c.kind == Kind::Toggle) {
             // The captions as loaded: the on and off texts come from the description.
@@ -453,13 +535,15 @@ int LoadPanel(int parent, const std::string& description, int panelId) {
         } else if (stored.kind == Kind::Command) {
             stored.widget->setAccessibleName(LabelOf(stored));
         } else if (stored.label != nullptr) {
-            stored.widget->setAccessibleName(stored.labelText);
+            stored.widget->setAccessibleName(Unmarked(stored.labelText));
         }
         Connect(handle, stored);
     }
+    panel->arrange = d.arrange;
     panel->closeFilter = std::make_unique<CloseFilter>(handle);
     d.window->installEventFilter(panel->closeFilter.get());
     panels[handle - 1] = std::move(panel);
+    if (panels[handle - 1]->arrange) panels[handle - 1]->arrange(handle);
     return handle;
 }
 
@@ -543,6 +627,7 @@ int SetCtrlVal(int panel, int control, int value) {
             return 0;
         case Kind::String:
             static_cast<QLineEdit*>(w)->setText(QString::number(value));
+            KeepShownText(static_cast<QLineEdit*>(w));
             return 0;
         default:
             return kBadAttribute;
@@ -570,6 +655,7 @@ int SetCtrlVal(int panel, int control, const std::string& value) {
     if (c->kind != Kind::String) return kBadAttribute;
     const QSignalBlocker block(c->widget);
     static_cast<QLineEdit*>(c->widget.data())->setText(Q(value));
+    KeepShownText(static_cast<QLineEdit*>(c->widget.data()));
     return 0;
 }
 
@@ -648,10 +734,15 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
             if (c->label != nullptr) c->label->setEnabled(value == 0);
             return 0;
         case ATTR_TOP:
-            MoveTo(p, *c, QPoint(PanelPos(p, w).x(), value));
-            return 0;
         case ATTR_LEFT:
-            MoveTo(p, *c, QPoint(value, PanelPos(p, w).y()));
+            if (c->placed) {
+                (attribute == ATTR_TOP ? c->top : c->left) = value;
+                if (p.arrange) p.arrange(panel);
+            } else if (attribute == ATTR_TOP) {
+                MoveTo(p, *c, QPoint(PanelPos(p, w).x(), value));
+            } else {
+                MoveTo(p, *c, QPoint(value, PanelPos(p, w).y()));
+            }
             return 0;
         case ATTR_PRECISION:
             if (c->kind != Kind::Numeric) return kBadAttribute;
@@ -688,7 +779,10 @@ int SetCtrlAttribute(int panel, int control, int attribute, const std::string& v
         case ATTR_ON_TEXT:
         case ATTR_OFF_TEXT:
             if (c->kind != Kind::Toggle) return kBadAttribute;
-            (attribute == ATTR_ON_TEXT ? c->onText : c->offText) = Q(value);
+            {
+                QString& caption = attribute == ATTR_ON_TEXT ? c->onText : c->offText;
+                caption = Marked(Q(value), caption);
+            }
             ShowToggleState(*c);
             return 0;
         case ATTR_REFUSAL_TEXT:
@@ -721,10 +815,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
             *value = w->isEnabledTo(p.window) ? 0 : 1;
             return 0;
         case ATTR_TOP:
-            *value = PanelPos(p, w).y();
+            *value = c->placed ? c->top : PanelPos(p, w).y();
             return 0;
         case ATTR_LEFT:
-            *value = PanelPos(p, w).x();
+            *value = c->placed ? c->left : PanelPos(p, w).x();
             return 0;
         case ATTR_PRECISION:
             if (c->kind != Kind::Numeric) return kBadAttribute;
@@ -760,7 +854,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, std::string* value) 
         case ATTR_ON_TEXT:
         case ATTR_OFF_TEXT:
             if (c->kind != Kind::Toggle) return kBadAttribute;
-            *value = S(attribute == ATTR_ON_TEXT ? c->onText : c->offText);
+            *value = S(Unmarked(attribute == ATTR_ON_TEXT ? c->onText : c->offText));
             return 0;
         case ATTR_REFUSAL_TEXT:
             if (c->kind != Kind::Numeric && c->kind != Kind::String) return kBadAttribute;

@@ -38,15 +38,25 @@ enum Attribute {
 
 // What a panel description gives the layer: the top-level widget and, per control id,
 // its widget, its label widget (may be null) and its callback (may be null).
+//
+// The window's layouts place the controls. A control that is placed by position (placed
+// true) keeps the top and left that ATTR_TOP and ATTR_LEFT set, in the pixels of the
+// description as loaded, starting from top and left; each change calls the description's
+// arrange, which turns those positions into places in a layout (an order, not pixels). The
+// widgets of other controls move by ATTR_TOP and ATTR_LEFT themselves.
 struct ControlEntry {
     int id = 0;
     QWidget* widget = nullptr;
     QWidget* label = nullptr;
     CtrlCallback callback = nullptr;
+    bool placed = false;
+    int top = 0;
+    int left = 0;
 };
 struct PanelDescription {
     QWidget* window = nullptr;
     std::function<std::vector<ControlEntry>()> controls;
+    std::function<void(int panel)> arrange;  // may be empty
 };
 using PanelBuilder = std::function<PanelDescription()>;
 

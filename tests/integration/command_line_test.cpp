@@ -179,12 +179,13 @@ TEST(CommandLineProgram, SettingsFolderOnTheRealProgram) {
     env.insert("SETTINGS", settings.path());
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(cwd.path());
-    // Press Exit until the program has ended (a click before the panel takes input is lost).
+    // Press Exit (Alt+X) until the program has ended (a key before the panel takes input is
+    // lost).
     const QString script = QStringLiteral(
         "\"$OMBRASTEL_BIN\" --settings \"$SETTINGS\" & app=$!\n"
         "win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Ombrastel') || exit 90\n"
         "for _ in $(seq 50); do\n"
-        "  xdotool mousemove --window \"$win\" 631 235 click 1 2>/dev/null\n"
+        "  xdotool windowfocus --sync \"$win\" key alt+x 2>/dev/null\n"
         "  for _ in $(seq 10); do kill -0 $app 2>/dev/null || break 2; sleep 0.1; done\n"
         "done\n"
         "wait $app\n");

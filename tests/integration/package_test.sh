@@ -174,10 +174,10 @@ if have xvfb-run && have xdotool; then
             XDG_CONFIG_HOME="$SCREEN_CFG" "$LAUNCH" &
         app=$!
         win=$(timeout 20 xdotool search --sync --onlyvisible --name "^Ombrastel") || exit 90
-        # A click that comes before the panel takes input is lost: press Exit again until
+        # A key that comes before the panel takes input is lost: press Exit again until
         # the program has ended.
         for _ in $(seq 50); do
-            xdotool mousemove --window "$win" 631 235 click 1 2>/dev/null   # Exit
+            xdotool windowfocus --sync "$win" key alt+e 2>/dev/null   # Konec (Exit), by its letter
             for _ in $(seq 10); do kill -0 "$app" 2>/dev/null || break 2; sleep 0.1; done
         done
         wait "$app"

@@ -1,0 +1,230 @@
+// The panel without a mouse: Tab goes through the controls in reading order with and
+// without a link (on simulated decades of the classes whose relay column differs), every
+// labelled control has a shortcut letter of its own in each language and Alt+letter
+// reaches it, and Escape abandons an entry.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QApplication>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/enable_controls.h"
+#include "app/panel.h"
+#include "app/log_window.h"
+#include "app/panel_tools.h"
+#include "app/shared_state.h"
+#include "platform/ui.h"
+#include "support/link_fixture.h"
+
+namespace {
+
+constexpr int kPorts = -1;  // the tools right of the link frame
+constexpr int kLog = -2;
+
+QWidget* Tool(int id) {
+    return id == kPorts ? static_cast<QWidget*>(PortsButton(ui::PanelWindow(panelHandle)))
+                        : static_cast<QWidget*>(LogButton(ui::PanelWindow(panelHandle)));
+}
+
+QWidget* Widget(int id) {
+    return id < 0 ? Tool(id) : W(id);
+}
+
+// The control that has the keyboard focus (a field's inner editor counts as its field).
+int Focused() {
+    for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
+        for (int id = VALUE; id <= DECORATION; ++id) {
+            if (W(id) == w) return id;
+        }
+        if (w == Tool(kPorts)) return kPorts;
+        if (w == Tool(kLog)) return kLog;
+    }
+    return 0;
+}
+
+// Tab from the first control once round the panel: the controls in the order reached.
+std::vector<int> TabRound(int first) {
+    QApplication::processEvents();
+    Widget(first)->setFocus(Qt::TabFocusReason);
+    std::vector<int> order{Focused()};
+    for (int i = 0; i < 30; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (Focused() == order.front()) break;
+        order.push_back(Focused());
+    }
+    return order;
+}
+
+class KeyboardTest : public PanelLinkTest {};
+
+TEST_F(KeyboardTest, TabFollowsTheReadingOrderWithoutALink) {
+    ShowFreshPanel(3);
+    EXPECT_EQ(TabRound(RING), (std::vector<int>{RING, SERIAL, RATE, COM, kPorts, kLog, END}));
+    Choose(RING, 1);  // GPIB: the address instead of port and rate, no Ports button
+    EXPECT_EQ(TabRound(RING), (std::vector<int>{RING, NUM_ADR, COM, kLog, END}));
+}
+
+// With a link: Close, the tools, then function, unit, value, R0, threshold, standard,
+// scale, the relay buttons as they read (top to bottom, left to right) and Exit.
+TEST_F(KeyboardTest, TabFollowsTheReadingOrderWithALink) {
+    struct Case {
+        const char* args;
+        int function;  // chosen after the open; 0: the decade's own
+        std::vector<int> order;
+    };
+    const std::vector<Case> cases = {
+        {"--model V212 --function 2", 0,
+         {COM, kPorts, kLog, FUNCTION, UNIT, VALUE, RNULA, THRESHOLD, END}},
+        {"--model V330A", 0, {COM, kPorts, kLog, FUNCTION, VALUE, CMD_OUTPUT, CMD_SHORT, END}},
+        {"--model V150", 0, {COM, kPorts, kLog, FUNCTION, VALUE, CMD_GND, CMD_OUTPUT, END}},
+        {"--model V211", 3000,
+         {COM, kPorts, kLog, FUNCTION, VALUE, RING_STANDARD, RING_SCALE, END}},
+        {"--model V090", 0, {COM, kPorts, kLog, FUNCTION, VALUE, CMD_GND, CMD_SHORT, CMD_OUTPUT, END}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        ShowFreshPanel(3);
+        StartSim(Args(c.args));
+        OpenSerial();
+        ASSERT_EQ(connected, 1) << messages_.Texts();
+        if (c.function != 0) Choose(FUNCTION, c.function);
+        EXPECT_EQ(TabRound(COM), c.order);
+        ClickCom();
+    }
+}
+
+// The shown text of a labelled control: its label, or a button's caption.
+QString Shown(int id) {
+    if (id < 0 || id == COM || id == END || id == CMD_SHORT || id == CMD_GND || id == CMD_OUTPUT) {
+        return static_cast<QAbstractButton*>(Widget(id))->text();
+    }
+    return static_cast<QLabel*>(ui::LabelWidget(panelHandle, id))->text();
+}
+
+QChar Letter(const QString& text) {
+    const int at = text.indexOf(QLatin1Char('&'));
+    return at >= 0 && at + 1 < text.size() ? text[at + 1].toUpper() : QChar();
+}
+
+const std::vector<int> kLabelled = {RING,     NUM_ADR, SERIAL,     RATE,       COM,   kPorts,
+                                    kLog,     FUNCTION, UNIT,      THRESHOLD,  VALUE, RNULA,
+                                    RING_STANDARD, RING_SCALE, CMD_GND, CMD_SHORT, CMD_OUTPUT,
+                                    END};
+
+// Every labelled control carries a letter no other one has, in each language and with the
+// output button in both of its captions; the program still reads the texts without marks.
+TEST_F(KeyboardTest, EveryLabelledControlHasALetterOfItsOwn) {
+    for (const int lang : {3, 1}) {
+        SCOPED_TRACE(lang);
+        ShowFreshPanel(lang);
+        for (const bool run : {true, false}) {
+            ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LABEL_TEXT,
+                                 lang == 1 ? (run ? "Spustit" : "Výstup") : (run ? "Run" : "Output"));
+            std::map<QChar, int> owner;
+            for (const int id : kLabelled) {
+                const QChar letter = Letter(Shown(id));
+                EXPECT_FALSE(letter.isNull()) << id << " " << Shown(id).toStdString();
+                const auto [it, fresh] = owner.emplace(letter, id);
+                EXPECT_TRUE(fresh) << "Alt+" << QString(letter).toStdString() << " for " << id
+                                   << " and " << it->second;
+            }
+            for (const bool on : {false, true}) {  // Open and Close share one letter
+                ui::SetCtrlVal(panelHandle, COM, on ? 1 : 0);
+                EXPECT_EQ(Letter(Shown(COM)), Letter(static_cast<QAbstractButton*>(W(COM))->text()));
+                EXPECT_EQ(owner.count(Letter(Shown(COM))), 1u);
+            }
+            ui::SetCtrlVal(panelHandle, COM, 0);
+        }
+        EXPECT_EQ(Label(CMD_OUTPUT), lang == 1 ? "Výstup" : "Output");
+        EXPECT_EQ(Label(RING), lang == 1 ? "Komunikace" : "Interface");
+        // The value's label keeps its letter when the refresh adds prefix and unit.
+        const QChar before = Letter(Shown(VALUE));
+        ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_LABEL_TEXT,
+                             lang == 1 ? "Výstup [kOhm]" : "Output [kOhm]");
+        EXPECT_EQ(Letter(Shown(VALUE)), before);
+        EXPECT_EQ(Label(VALUE), lang == 1 ? "Výstup [kOhm]" : "Output [kOhm]");
+    }
+}
+
+// Alt+letter of a label puts the focus on its control; that of a button presses it (the
+// buttons with a side effect on the link are only checked for their key).
+TEST_F(KeyboardTest, AltLetterReachesEachControl) {
+    for (const int lang : {3, 1}) {
+        SCOPED_TRACE(lang);
+        ShowFreshPanel(lang);
+        // Everything shown and operable at once, so that each letter can be tried.
+        for (const int id : kLabelled) {
+            if (id < 0) continue;
+            ui::SetCtrlAttribute(panelHandle, id, ui::ATTR_VISIBLE, 1);
+            ui::SetCtrlAttribute(panelHandle, id, ui::ATTR_DIMMED, 0);
+        }
+        for (const int id : kLabelled) {
+            const QString text = Shown(id);
+            SCOPED_TRACE(text.toStdString());
+            const QChar letter = Letter(text);
+            const QKeySequence key(QKeySequence::mnemonic(text));
+            EXPECT_EQ(key, QKeySequence(Qt::ALT | Qt::Key(letter.unicode())));
+            if (id < 0 || id == COM || id == END || id == CMD_SHORT || id == CMD_GND ||
+                id == CMD_OUTPUT) {
+                EXPECT_EQ(static_cast<QAbstractButton*>(Widget(id))->shortcut(), key);
+                continue;
+            }
+            if (id == NUM_ADR || id == SERIAL) {
+                // The two share the place right of the interface; one is shown at a time.
+                ui::SetCtrlAttribute(panelHandle, id == SERIAL ? NUM_ADR : SERIAL, ui::ATTR_VISIBLE, 0);
+                ui::SetCtrlAttribute(panelHandle, id, ui::ATTR_VISIBLE, 1);
+            }
+            W(END)->setFocus();
+            QTest::keyClick(ui::PanelWindow(panelHandle), Qt::Key(letter.unicode()), Qt::AltModifier);
+            EXPECT_EQ(Focused(), id);
+        }
+        // The Log button's letter opens the log.
+        QTest::keyClick(ui::PanelWindow(panelHandle), Qt::Key(Letter(Shown(kLog)).unicode()),
+                        Qt::AltModifier);
+        QTest::qWait(200);  // a letter presses a button as a short animated click
+        EXPECT_TRUE(static_cast<QWidget*>(PanelLogWindow(ui::PanelWindow(panelHandle)))->isVisible());
+        static_cast<QWidget*>(PanelLogWindow(ui::PanelWindow(panelHandle)))->hide();
+    }
+}
+
+// Escape brings back what a field showed before the edit and sends nothing; Return sends
+// the entry.
+TEST_F(KeyboardTest, EscapeAbandonsAnEntryReturnCommitsIt) {
+    ShowFreshPanel(3);
+    StartSim(Args("--model V212 --function 2"));
+    OpenSerial();
+    ASSERT_EQ(connected, 1) << messages_.Texts();
+    Received();
+    for (const int id : {RNULA, VALUE, THRESHOLD}) {
+        SCOPED_TRACE(id);
+        auto* edit = id == RNULA ? static_cast<QLineEdit*>(W(id)) : W(id)->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        const QString before = edit->text();
+        W(id)->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, "12");
+        EXPECT_EQ(edit->text(), "12");
+        QTest::keyClick(edit, Qt::Key_Escape);
+        EXPECT_EQ(edit->text(), before);
+        W(FUNCTION)->setFocus();  // leaving the field after Escape sends nothing either
+        EXPECT_EQ(Received(), Lines{});
+    }
+    W(RNULA)->setFocus();
+    static_cast<QLineEdit*>(W(RNULA))->selectAll();
+    QTest::keyClicks(W(RNULA), "100.5");
+    QTest::keyClick(W(RNULA), Qt::Key_Return);
+    const Lines sent = Received();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front().rfind("R", 0), 0u) << sent.front();
+    ClickCom();
+}
+
+}  // namespace
