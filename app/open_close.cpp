@@ -13,6 +13,7 @@
 #include "app/enable_controls.h"
 #include "app/refresh.h"
 #include "app/title.h"
+#include "platform/rs232.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 
@@ -118,25 +119,53 @@ void DropLink() {
     ShowClosedState();
 }
 
+bool linkBusy = false;  // an open, a close or a handler runs: it finds a port gone itself
+
+class LinkBusy {
+  public:
+    LinkBusy() : was_(linkBusy) { linkBusy = true; }
+    ~LinkBusy() { linkBusy = was_; }
+    LinkBusy(const LinkBusy&) = delete;
+    LinkBusy& operator=(const LinkBusy&) = delete;
+
+  private:
+    bool was_;
+};
+
+// The serial layer closed the port of the open link while the panel was idle (the
+// partner hung up, the adapter was unplugged): the panel closes at once and says so.
+void SerialHungUp(int port) {
+    if (linkBusy || !connected || linkType != 0 || port != comPort) return;
+    const std::string reason = "COM" + std::to_string(port) + " (" + rs232::PortDeviceName(port) +
+                               ") closed while idle: " + rs232::ClosedReason(port);
+    DropLink();
+    ShowWarning(kCommunicationFailed, reason);
+}
+
 }  // namespace
 
 void BeginHandlerSequence() {
     panelSession.BeginSequence(true);
+    linkBusy = true;
 }
 
 void FinishHandlerSequence() {
     const ExchangeResult result = panelSession.Result();
     panelSession.BeginSequence(false);
+    linkBusy = false;
     if (result.outcome == LinkOutcome::LinkGone) DropLink();
     if (result.outcome == LinkOutcome::LinkGone || result.outcome == LinkOutcome::NoAnswer) {
         ShowWarning(kCommunicationFailed, result.reason);
     }
+    // A hang-up the layer saw while a box of the handler was up, after its last exchange.
+    if (connected && SerialLinkLost(panelSession.link)) SerialHungUp(comPort);
 }
 
 int OpenCommunic() {
     // A link still open is closed on the settings it was opened with, before the new ones
     // are read; otherwise its port would stay open and the new one get its local command.
     if (connected) CloseCommunic();
+    const LinkBusy busy;
     panelSession.BeginSequence(false);
     ui::GetCtrlVal(panelHandle, RING, &linkType);
     ui::GetCtrlVal(panelHandle, NUM_ADR, &gpibAddress);
@@ -144,6 +173,7 @@ int OpenCommunic() {
     ui::GetCtrlVal(panelHandle, RATE, &baudRate);
 
     std::string reason;
+    if (linkType == 0) rs232::SetHangUpHandler(SerialHungUp);
     if (!panelSession.OpenLink(reason)) {
         return FailOpen(linkType != 0 ? kNoGpib : kNoSerialPort, reason);
     }
@@ -170,7 +200,15 @@ int OpenCommunic() {
     }
     AdjustUnitRing();
     EnableControls();
-    if (!RefreshScreen() || SerialLinkLost(panelSession.link)) {
+    const bool refreshed = RefreshScreen() != 0;
+    if (linkType != 0 && panelSession.Result().outcome == LinkOutcome::LinkGone) {
+        // A GPIB device gone during the open or its refresh: let go like a lost serial
+        // port, without a local command to a device that is not there.
+        ShowWarning(kCommunicationFailed, panelSession.Result().reason);
+        DropLink();
+        return 0;
+    }
+    if (!refreshed || SerialLinkLost(panelSession.link)) {
         return FailOpen(kCommunicationFailed, LinkReasonOr("the link closed during the open"));
     }
     return 1;
@@ -178,6 +216,7 @@ int OpenCommunic() {
 
 int CloseCommunic() {
     if (!connected) return 1;
+    const LinkBusy busy;
     panelSession.Close();
     ShowClosedState();
     return 1;

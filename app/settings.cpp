@@ -340,9 +340,17 @@ int WriteSettingsText(const std::string& path, const std::string& text) {
 
 }  // namespace
 
+namespace {
+std::string lastWriteFailure;  // why the last write failed, for the box's detail
+}  // namespace
+
 bool WriteSettingsFile(int panel, const std::string& path) {
     const int error = WriteSettingsText(path, SettingsText(panel));
-    if (error == 0) return true;
+    if (error == 0) {
+        lastWriteFailure.clear();
+        return true;
+    }
+    lastWriteFailure = path + ": " + Reason(error);
     std::fprintf(stderr, "ombrastel: the settings were not saved to %s: %s\n", path.c_str(),
                  Reason(error).c_str());
     return false;
@@ -350,5 +358,5 @@ bool WriteSettingsFile(int panel, const std::string& path) {
 
 void ShowSettingsNotWritten(const std::string& path) {
     ui::MessagePopup(texts::Message(texts::kWarning),
-                     texts::Message(texts::kSettingsNotSaved) + path + ".");
+                     texts::Message(texts::kSettingsNotSaved) + path + ".", lastWriteFailure);
 }

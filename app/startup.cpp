@@ -58,9 +58,9 @@ int RunOmbrastel(int argc, char** argv) {
     CloseCommunic();  // however the loop ended, the decade goes back to local
     // A program ended by a signal or by the desktop session must not wait on a box that
     // nobody may be there to close; the failure is still said on standard error.
-    if (!WriteSettingsFile(panelHandle, folder::InSettingsFolder(kSettingsFile)) &&
-        !endedFromOutside) {
-        ShowSettingsNotWritten();
+    const std::string settingsPath = folder::InSettingsFolder(kSettingsFile);
+    if (!WriteSettingsFile(panelHandle, settingsPath) && !endedFromOutside) {
+        ShowSettingsNotWritten(settingsPath);
     }
     ui::DiscardPanel(panelHandle);
     return 0;

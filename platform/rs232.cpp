@@ -8,6 +8,7 @@
 #include <QSerialPort>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #if !defined(_WIN32)
 #include <grp.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -30,10 +32,27 @@ constexpr int kNotOpen = -3;    // the port is not open (or was closed by an err
 constexpr int kFailed = -1;     // the operation itself failed
 constexpr int kTimedOut = -99;  // write time-out
 
+// What Qt keeps read ahead for a port: far beyond one reply (50 bytes), small enough
+// that a partner streaming without end costs nothing.
+constexpr qint64 kReadBufferSize = 4096;
+
 bool lastReadTerminated = false;
+int callDepth = 0;  // above 0 while a call of this layer waits on a port
+HangUpHandler hangUpHandler = nullptr;
+std::uint64_t lastGeneration = 0;
+
+// Marks a call that reads or writes: what arrives meanwhile belongs to it.
+class InCall {
+  public:
+    InCall() { ++callDepth; }
+    ~InCall() { --callDepth; }
+    InCall(const InCall&) = delete;
+    InCall& operator=(const InCall&) = delete;
+};
 
 struct OpenPort {
     std::unique_ptr<QSerialPort> device;
+    std::uint64_t generation = 0;  // tells this open of the port from earlier ones
     int timeoutMs = 1000;
     bool lastReadGotByte = false;
     std::string openError;
@@ -109,6 +128,47 @@ bool CloseIfBroken(int port, QSerialPort* device) {
     if (!IsFatal(device->error()) && device->isOpen()) return false;
     CloseBroken(port, device);
     return true;
+}
+
+// Whether the line of device has hung up, as poll() reports it now.
+bool HungUp(const QSerialPort& device) {
+#if defined(_WIN32)
+    return device.error() == QSerialPort::ResourceError;
+#else
+    pollfd line{static_cast<int>(device.handle()), POLLIN, 0};
+    if (::poll(&line, 1, 0) <= 0) return false;
+    return (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#endif
+}
+
+// Runs from the event loop after an error on a port, once the call that met it (if any)
+// has ended. Qt keeps reading a hung-up terminal (each read returning nothing) for as long
+// as it is open, so a port whose line is gone is closed here, not at the operator's next
+// action.
+void CheckAfterError(int port, std::uint64_t generation) {
+    OpenPort& entry = Ports()[static_cast<std::size_t>(port)];
+    QSerialPort* device = entry.device.get();
+    if (device == nullptr || entry.generation != generation) return;  // closed since
+    if (device->error() != QSerialPort::ResourceError && !HungUp(*device)) return;
+    CloseBroken(port, device);
+    if (hangUpHandler != nullptr) hangUpHandler(port);
+}
+
+void WatchWhileIdle(int port, QSerialPort* device) {
+    const std::uint64_t generation = Ports()[static_cast<std::size_t>(port)].generation;
+    device->setReadBufferSize(kReadBufferSize);
+    QObject::connect(device, &QSerialPort::readyRead, device, [device] {
+        if (callDepth == 0) device->skip(device->bytesAvailable());  // no reply awaited
+    });
+    QObject::connect(device, &QSerialPort::errorOccurred, device,
+                     [port, generation](QSerialPort::SerialPortError error) {
+                         if (!IsFatal(error) || QCoreApplication::instance() == nullptr) return;
+                         // Never inside the call (or Qt's own routine) that met the error.
+                         QMetaObject::invokeMethod(
+                             QCoreApplication::instance(),
+                             [port, generation] { CheckAfterError(port, generation); },
+                             Qt::QueuedConnection);
+                     });
 }
 
 #if !defined(_WIN32)
@@ -231,8 +291,10 @@ int OpenComConfig(int port, const std::string& deviceName, long baudRate, int pa
         return kFailed;
     }
     entry.openError.clear();
-    Ports()[static_cast<std::size_t>(port)].device = std::move(device);
-    Ports()[static_cast<std::size_t>(port)].timeoutMs = 1000;
+    entry.device = std::move(device);
+    entry.generation = ++lastGeneration;
+    entry.timeoutMs = 1000;
+    WatchWhileIdle(port, entry.device.get());
     return 0;
 }
 
@@ -285,6 +347,7 @@ int SetComTime(int port, double seconds) {
 }
 
 int FlushInQ(int port) {
+    const InCall call;
     QSerialPort* device = Device(port);
     if (device == nullptr) return kNotOpen;
     device->clearError();
@@ -295,6 +358,7 @@ int FlushInQ(int port) {
 }
 
 int ComWrt(int port, const char* data, int length) {
+    const InCall call;
     QSerialPort* device = Device(port);
     if (device == nullptr) return kNotOpen;
     if (data == nullptr || length < 0) return kFailed;
@@ -316,6 +380,7 @@ int ComWrt(int port, const char* data, int length) {
 }
 
 int ComRdTerm(int port, char* buffer, int maxLength, int terminator) {
+    const InCall call;
     lastReadTerminated = false;
     QSerialPort* device = Device(port);
     if (device == nullptr) return kNotOpen;
@@ -377,6 +442,10 @@ std::string ClosedReason(int port) {
     if (!ValidNumber(port)) return {};
     const std::string& reason = Ports()[static_cast<std::size_t>(port)].closedReason;
     return reason.empty() ? "the port is not open" : reason;
+}
+
+void SetHangUpHandler(HangUpHandler handler) {
+    hangUpHandler = handler;
 }
 
 bool LastReadGotByte(int port) {

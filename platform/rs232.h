@@ -38,4 +38,12 @@ std::string ClosedReason(int port);
 // included: a decade that sent an empty line did answer.
 bool LastReadGotByte(int port);
 
+// While no call of this layer runs on an open port, whatever arrives is thrown away (no
+// reply is awaited, and each exchange flushes the input first), and at most a few KiB are
+// ever kept, so a partner that keeps sending cannot grow memory. A hang-up seen while idle
+// (the partner closed its end, the adapter went away) closes the port at once, with its
+// ClosedReason, and then calls handler with the port's number from the event loop.
+using HangUpHandler = void (*)(int port);
+void SetHangUpHandler(HangUpHandler handler);
+
 }  // namespace rs232

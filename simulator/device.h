@@ -23,6 +23,8 @@ struct Response {
 inline constexpr std::string_view kGarbage = "#\xA5?~%\x7F!";
 // --long-replies pads a reply with '#' to this many bytes (before its line end).
 inline constexpr std::size_t kLongReplySize = 64;
+// The line --flood-after sends over and over.
+inline constexpr std::string_view kFloodLine = "FLOOD 0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
 
 class Device {
   public:
@@ -40,6 +42,10 @@ class Device {
     const Config& config() const { return config_; }
     bool dropped() const { return dropped_; }
     long exchanges() const { return exchanges_; }
+    // True once --flood-after's exchanges have passed: the front end streams lines unasked.
+    bool flooding() const {
+        return config_.floodAfter >= 0 && exchanges_ >= config_.floodAfter && !dropped_;
+    }
 
   private:
     Config config_;

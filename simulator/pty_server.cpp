@@ -118,12 +118,21 @@ void PtyServer::Run() {
     char buffer[4096];
     bool stop = false;
     while (!stop) {
-        pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        bool flooding = false;
+        {
+            std::lock_guard lock(mutex_);
+            flooding = device_.flooding();
+        }
+        // A flooding decade writes whenever the terminal takes more; when the client stops
+        // reading, the queue fills and the server waits like any other time.
+        const short events = static_cast<short>(POLLIN | (flooding ? POLLOUT : 0));
+        pollfd fds[2] = {{master_, events, 0}, {wake_[0], POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
         if (fds[1].revents != 0) break;
+        if (flooding && (fds[0].revents & POLLOUT)) Flood();
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(master_, buffer, sizeof buffer);
             if (n > 0) {
@@ -188,6 +197,14 @@ bool PtyServer::WriteAll(const std::string& bytes) {
         return false;
     }
     return true;
+}
+
+void PtyServer::Flood() {
+    std::string chunk;
+    while (chunk.size() < 4096) chunk += kFloodLine;
+    // One non-blocking write of what fits; the rest waits for the next POLLOUT.
+    const ssize_t n = ::write(master_, chunk.data(), chunk.size());
+    if (n > 0) floodBytes_ += n;
 }
 
 bool PtyServer::Pause(int ms) {

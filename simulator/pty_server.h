@@ -39,6 +39,8 @@ class PtyServer {
     bool WaitForLines(std::size_t count, int timeoutMs) const;
     // True once the link was dropped by --drop-after.
     bool Dropped() const { return dropped_; }
+    // The bytes --flood-after has sent so far.
+    long long FloodBytes() const { return floodBytes_; }
 
     // Runs fn with the engine under the server's lock, to read or change the state.
     template <typename Fn>
@@ -51,6 +53,7 @@ class PtyServer {
     void Run();
     void HandleLine(const std::string& line, bool* stop);
     bool WriteAll(const std::string& bytes);
+    void Flood();        // writes one chunk of --flood-after lines
     bool Pause(int ms);  // false when Stop interrupted the wait
     void Hangup();
 
@@ -64,6 +67,7 @@ class PtyServer {
     std::vector<std::string> links_;
     std::thread thread_;
     std::atomic<bool> dropped_{false};
+    std::atomic<long long> floodBytes_{0};
     bool started_ = false;
 };
 

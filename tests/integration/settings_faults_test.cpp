@@ -117,10 +117,13 @@ class SettingsFaults : public ProgramRunTest {
                   }),
                   0);
         boxes = recorder.messages();
+        details = recorder.details();
         errors = capture.Lines();
     }
     void ExpectNotSavedSaid(const char* reason) {
         EXPECT_EQ(boxes, (std::vector<MessageRecorder::Message>{{"Warning", kNotSavedBox}}));
+        // The box's detail names the file and the system's reason, as standard error does.
+        EXPECT_EQ(details, (std::vector<std::string>{std::string("Ombrastel.ini: ") + reason}));
         EXPECT_NE(std::find(errors.begin(), errors.end(), NotSaved(reason)), errors.end())
             << testing::PrintToString(errors);
     }
@@ -132,6 +135,7 @@ class SettingsFaults : public ProgramRunTest {
         return Files(folder).filter(QRegularExpression("^\\."));
     }
 
+    std::vector<std::string> details;
     int shownCom = -1;
     std::vector<MessageRecorder::Message> boxes;
     Strings errors;

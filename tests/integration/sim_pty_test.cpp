@@ -125,10 +125,11 @@ TEST(SimProgram, HelpNamesEveryOption) {
     while (std::fgets(buffer, sizeof buffer, pipe)) help += buffer;
     EXPECT_EQ(::pclose(pipe), 0);
     for (const char* option :
-         {"--model", "--serial", "--firmware", "--user-presets", "--timing-presets", "--refuse",
-          "--link", "--transcript", "--silent", "--silent-to", "--delay", "--garbage",
-          "--long-replies", "--nul-bytes", "--no-line-end", "--line-end", "--drop-after",
-          "--first-idn", "--silent-after", "--silent-for"}) {
+         {"--model",      "--serial",     "--firmware",     "--user-presets", "--timing-presets",
+          "--refuse",     "--link",       "--transcript",   "--silent",       "--silent-to",
+          "--delay",      "--garbage",    "--long-replies", "--nul-bytes",    "--no-line-end",
+          "--line-end",   "--drop-after", "--first-idn",    "--silent-after", "--silent-for",
+          "--flood-after"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
