@@ -33,6 +33,11 @@ inline constexpr Pair kCouldNotSetValue{"Could not set value!", "Hodnotu nelze n
 inline constexpr Pair kSettingsNotSaved{"Could not save the settings to ",
                                         "Nastavení nelze uložit do souboru "};
 
+// While a sequence runs on the link: the Cancel button, and what a dropped click says.
+inline constexpr Pair kCancel{"Cancel", "Zrušit"};
+inline constexpr Pair kInputDropped{"Busy with the decade: the input was ignored.",
+                                    "Probíhá komunikace s dekádou: vstup byl ignorován."};
+
 // Captions of the output button: the output switch, or the start of a program.
 inline constexpr Pair kOutput{"Output", "Výstup"};
 inline constexpr Pair kRun{"Run", "Spustit"};
