@@ -1123,6 +1123,9 @@ class BusyFilter : public QObject {
         Panel* p = FindPanel(b.panel);
         if (!b.on || w == nullptr || p == nullptr || w->window() != p->window) return false;
         if (CancelOffered() && (w == b.cancel || b.cancel->isAncestorOf(w))) return false;
+        // The panel's close control (Exit) ends the program even now.
+        const auto close = p->controls.find(p->closeControl);
+        if (close != p->controls.end() && w == close->second.widget) return false;
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             if (CancelOffered()) CancelSequence();

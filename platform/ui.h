@@ -111,7 +111,8 @@ void Delay(double seconds);
 
 // Busy: a sequence runs on the link thread (GUI thread calls). The window keeps painting,
 // the wait cursor shows over it, and the operator's clicks, keys and wheel turns to the
-// panel are dropped, not queued; the first one dropped is said once in a tooltip. A Cancel
+// panel are dropped, not queued (all but the panel's close control, see
+// SetPanelCloseControl); the first one dropped is said once in a tooltip. A Cancel
 // button appears in the panel during an open (cancelAtOnce) and whenever a wait on the
 // link has lasted more than a second; it and Escape then cancel the sequence.
 void SetBusy(int panel, bool busy, bool cancelAtOnce = false);
