@@ -21,25 +21,7 @@
 #include "bench/bench_panel.h"
 #include "platform/link_thread.h"
 #include "platform/ui.h"
-
-namespace {
-
-class PaintCounter : public QObject {
-  public:
-    explicit PaintCounter(QWidget* w) : widget_(w) { w->installEventFilter(this); }
-    ~PaintCounter() override { widget_->removeEventFilter(this); }
-    int count() const { return count_; }
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == widget_ && event->type() == QEvent::Paint) ++count_;
-        return false;
-    }
-
-  private:
-    QWidget* widget_;
-    int count_ = 0;
-};
-
-}  // namespace
+#include "tests/support/paint_counter.h"
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

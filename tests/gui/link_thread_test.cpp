@@ -24,6 +24,7 @@
 #include "platform/gpib.h"
 #include "platform/link_thread.h"
 #include "platform/ui.h"
+#include "support/paint_counter.h"
 #include "support/panel_fixture.h"
 #include "support/program_fixture.h"
 #include "support/sim_fixture.h"
@@ -51,22 +52,6 @@ bool ServeUntil(Done done, double seconds) {
     }
     return true;
 }
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-  public:
-    explicit PaintCounter(QWidget* w) : widget_(w) { w->installEventFilter(this); }
-    ~PaintCounter() override { widget_->removeEventFilter(this); }
-    int count() const { return count_; }
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == widget_ && event->type() == QEvent::Paint) ++count_;
-        return false;
-    }
-
-  private:
-    QWidget* widget_;
-    int count_ = 0;
-};
 
 // Milliseconds from asking the window to repaint until its paint event, for each of n asks.
 std::vector<double> PaintLatencies(QWidget* window, int n) {
@@ -205,13 +190,6 @@ TEST_F(LinkThreadTest, CancelEndsAnOpenAgainstASilentSerialDecadeAndALaterOpenWo
     EXPECT_EQ(connected, 1) << boxes_.Texts();
     EXPECT_EQ(decadeModel, 2);
     EXPECT_TRUE(boxes_.messages().empty()) << boxes_.Texts();
-}
-
-std::string FileText(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 class LinkThreadExitTest : public ProgramRunTest {};
