@@ -142,12 +142,26 @@ class LinkBusy {
 
 // The serial layer closed the port of the open link while the panel was idle (the
 // partner hung up, the adapter was unplugged): the panel closes at once and says so.
-void SerialHungUp(int port) {
+void ClosePanelAfterHangUp(int port) {
     if (linkBusy || !connected || linkType != 0 || port != comPort) return;
     const std::string reason = "COM" + std::to_string(port) + " (" + rs232::PortDeviceName(port) +
                                ") closed while idle: " + rs232::ClosedReason(port);
     DropLink();
     ShowWarning(kCommunicationFailed, reason);
+}
+
+// From the serial layer, on the port's thread. On the link thread that is between
+// sequences: the closing is made a sequence of its own, posted by the GUI thread, so it is
+// ordered with everything else the panel does (and waits for a sequence under way, which
+// finds the port gone itself).
+void SerialHungUp(int port) {
+    if (!linkthread::OnLinkThread()) {
+        ClosePanelAfterHangUp(port);
+        return;
+    }
+    linkthread::RunQueued(QCoreApplication::instance(), [port] {
+        RunSequence([port] { ClosePanelAfterHangUp(port); });
+    });
 }
 
 }  // namespace
@@ -166,7 +180,7 @@ void FinishHandlerSequence() {
         ShowWarning(kCommunicationFailed, result.reason);
     }
     // A hang-up the layer saw while a box of the handler was up, after its last exchange.
-    if (connected && SerialLinkLost(panelSession.link)) SerialHungUp(comPort);
+    if (connected && SerialLinkLost(panelSession.link)) ClosePanelAfterHangUp(comPort);
 }
 
 int OpenCommunic() {

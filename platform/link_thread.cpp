@@ -28,6 +28,8 @@ std::mutex cancelMutex;
 std::condition_variable cancelled;
 std::function<void()> cancelHook;  // set and run on the GUI thread only
 
+std::mutex handOver;
+
 long long NowMs() {
     static const auto origin = std::chrono::steady_clock::now();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
@@ -37,6 +39,17 @@ long long NowMs() {
 
 }  // namespace
 
+void RunQueued(QObject* context, std::function<void()> task) {
+    const std::lock_guard lock(handOver);
+    QMetaObject::invokeMethod(
+        context,
+        [task = std::move(task)] {
+            { const std::lock_guard taken(handOver); }
+            task();
+        },
+        Qt::QueuedConnection);
+}
+
 void Start() {
     if (thread != nullptr || QCoreApplication::instance() == nullptr) return;
     abandoned = false;
@@ -45,6 +58,11 @@ void Start() {
     worker = new QObject;
     worker->moveToThread(thread);
     QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    // The thread's last step, so that what it did is ordered before Stop's return for a
+    // thread sanitizer too (it does not see Qt's own wait).
+    QObject::connect(
+        thread, &QThread::finished, thread, [] { const std::lock_guard lock(handOver); },
+        Qt::DirectConnection);
     thread->start();
 }
 
@@ -63,20 +81,14 @@ bool Post(std::function<void()> sequence, std::function<void()> done) {
         return true;
     }
     if (busy.exchange(true)) return false;
-    QMetaObject::invokeMethod(
-        worker,
-        [sequence = std::move(sequence), done = std::move(done)] {
-            if (sequence) sequence();
-            if (abandoned) return;
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [done] {
-                    busy = false;
-                    if (done) done();
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    RunQueued(worker, [sequence = std::move(sequence), done = std::move(done)] {
+        if (sequence) sequence();
+        if (abandoned) return;
+        RunQueued(QCoreApplication::instance(), [done] {
+            busy = false;
+            if (done) done();
+        });
+    });
     return true;
 }
 
@@ -87,7 +99,7 @@ bool Busy() {
 bool Stop(std::chrono::milliseconds timeout) {
     if (thread == nullptr) return true;
     // Ports opened on the thread are closed there, while their thread still runs.
-    QMetaObject::invokeMethod(worker, [] { rs232::CloseThreadPorts(); }, Qt::QueuedConnection);
+    RunQueued(worker, [] { rs232::CloseThreadPorts(); });
     thread->quit();
     // The sequence under way may still call into the panel: those calls (and nothing
     // else) are served while waiting.
@@ -106,6 +118,7 @@ bool Stop(std::chrono::milliseconds timeout) {
         busy = false;
         return false;
     }
+    { const std::lock_guard lock(handOver); }
     delete thread;
     thread = nullptr;
     worker = nullptr;
@@ -127,6 +140,7 @@ bool WaitAbandonedEnd(std::chrono::milliseconds timeout) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         abandonedThread->wait(QDeadlineTimer(10));
     }
+    { const std::lock_guard lock(handOver); }
     delete abandonedThread;
     abandonedThread = nullptr;
     abandoned = false;

@@ -11,7 +11,14 @@
 #include <chrono>
 #include <functional>
 
+class QObject;
+
 namespace linkthread {
+
+// Runs task from the event loop of context's thread, queued. The hand-over is ordered by a
+// mutex of this program as well as by Qt's own queue, so that a thread sanitizer, which
+// does not see inside Qt, sees it too.
+void RunQueued(QObject* context, std::function<void()> task);
 
 // Starts the thread; called on the GUI thread once the application exists.
 void Start();

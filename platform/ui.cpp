@@ -110,25 +110,28 @@ R Refused() {
 template <typename F>
 auto RunOnGui(F&& operation) -> decltype(operation()) {
     using R = decltype(operation());
-    if constexpr (std::is_void_v<R>) {
-        if (linkthread::Abandoned()) return;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [&operation] {
-                if (!linkthread::Abandoned()) operation();
-            },
-            Qt::BlockingQueuedConnection);
-    } else {
-        R result = Refused<R>();
-        if (linkthread::Abandoned()) return result;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [&operation, &result] {
-                if (!linkthread::Abandoned()) result = operation();
-            },
-            Qt::BlockingQueuedConnection);
-        return result;
-    }
+    struct Result {
+        std::mutex mutex;
+        std::condition_variable ready;
+        bool done = false;
+        std::conditional_t<std::is_void_v<R>, int, R> value = Refused<decltype(value)>();
+    } result;
+    if (linkthread::Abandoned()) return static_cast<R>(result.value);
+    linkthread::RunQueued(QCoreApplication::instance(), [&operation, &result] {
+        if (!linkthread::Abandoned()) {
+            if constexpr (std::is_void_v<R>) {
+                operation();
+            } else {
+                result.value = operation();
+            }
+        }
+        const std::lock_guard lock(result.mutex);
+        result.done = true;
+        result.ready.notify_one();  // under the lock: the caller's result outlives this
+    });
+    std::unique_lock lock(result.mutex);
+    result.ready.wait(lock, [&result] { return result.done; });
+    return static_cast<R>(std::move(result.value));
 }
 
 #define ON_GUI_THREAD(call) \
@@ -998,18 +1001,15 @@ int MessagePopup(const std::string& title, const std::string& text, const std::s
             bool done = false;
         };
         auto closed = std::make_shared<Closed>();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [title, text, detail, closed] {
-                ShowLinkBox(title, text, detail, [closed] {
-                    {
-                        const std::lock_guard lock(closed->mutex);
-                        closed->done = true;
-                    }
-                    closed->changed.notify_all();
-                });
-            },
-            Qt::QueuedConnection);
+        linkthread::RunQueued(QCoreApplication::instance(), [title, text, detail, closed] {
+            ShowLinkBox(title, text, detail, [closed] {
+                {
+                    const std::lock_guard lock(closed->mutex);
+                    closed->done = true;
+                }
+                closed->changed.notify_all();
+            });
+        });
         std::unique_lock lock(closed->mutex);
         while (!closed->done && !linkthread::CancelRequested() && !linkthread::Abandoned()) {
             closed->changed.wait_for(lock, std::chrono::milliseconds(50));
