@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <string>
 
+#include "app/catalogue.h"
+#include "app/enable_controls.h"
 #include "app/panel.h"
+#include "app/refresh.h"
 #include "app/shared_state.h"
 #include "app/texts.h"
-#include "decade/profiles.h"
-#include "app/catalogue.h"
-#include "link/communic.h"
-#include "app/enable_controls.h"
-#include "app/refresh.h"
 #include "app/title.h"
+#include "decade/profiles.h"
+#include "link/communic.h"
 #include "platform/link_thread.h"
 #include "platform/rs232.h"
 #include "platform/text.h"
@@ -194,8 +194,8 @@ int OpenCommunic() {
     ui::GetCtrlVal(panelHandle, SERIAL, &comPort);
     ui::GetCtrlVal(panelHandle, RATE, &baudRate);
 
-    std::string reason;
     if (linkType == 0) rs232::SetHangUpHandler(SerialHungUp);
+    std::string reason;
     if (!panelSession.OpenLink(reason)) {
         return FailOpen(linkType != 0 ? kNoGpib : kNoSerialPort, reason);
     }

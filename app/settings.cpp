@@ -10,10 +10,10 @@
 #include <climits>
 #include <cstring>
 
+#include "app/open_close.h"
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "app/texts.h"
-#include "app/open_close.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 

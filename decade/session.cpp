@@ -239,6 +239,13 @@ Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
     shown.function = function;
     if (Profile().openShowsValue) shown.value = kOpenValue;
     const bool read = ReadState(shown);
+    if (link.linkType != 0 && Result().outcome == LinkOutcome::LinkGone) {
+        // A GPIB device gone during the open: let go, no local command to a device that
+        // is not there.
+        const Outcome result = Result();
+        Drop();
+        return result;
+    }
     if (!read || SerialLinkLost(link)) {
         Outcome result = LinkFailed()
                              ? Result()
@@ -248,7 +255,7 @@ Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
     }
     if (state != nullptr) *state = shown;
     if (functions != nullptr) *functions = std::move(list);
-    return Result();
+    return {};  // a probe the decade refused is no failure of the open
 }
 
 void DecadeSession::Forget() {
@@ -363,14 +370,15 @@ bool DecadeSession::SelectFunction(int code) {
             }
             const QuerySelect* row = QuerySelectOf(code);
             if (row == nullptr) return true;
-            if (!QueryThenSelect(row->query, row->select)) return false;
+            if (!QueryThenSelect(row->query, row->select))
+                return Taken(false, std::string(row->select));
             if (!row->standard.empty()) Send(row->standard);
             return true;
         }
         case Selection::ResOnly:
             if (code == fn::kBasic) {
                 const QuerySelect* row = QuerySelectOf(code);
-                return QueryThenSelect(row->query, row->select);
+                return Taken(QueryThenSelect(row->query, row->select), std::string(row->select));
             }
             SelectPreset(code);
             return true;
@@ -378,9 +386,10 @@ bool DecadeSession::SelectFunction(int code) {
             break;
     }
     // Cleared first: when nothing was exchanged the old text must not pass as "Ok".
+    const std::string command(ShortCommandOf(code));
     std::string reply;
-    Communic(0, std::string(ShortCommandOf(code)), reply);
-    if (!text::IsOk(reply)) return false;
+    Communic(0, command, reply);
+    if (!Taken(text::IsOk(reply), command)) return false;
     SelectPreset(code);
     return true;
 }
@@ -543,7 +552,13 @@ bool DecadeSession::ReadState(DecadeState& state) {
 bool DecadeSession::SendExpectingOk(const std::string& command) {
     std::string reply;
     Communic(0, command, reply);
-    return text::IsOk(reply);
+    return Taken(text::IsOk(reply), command);
+}
+
+// A setting that was not taken is a refusal of the sequence, unless the link failed.
+bool DecadeSession::Taken(bool taken, const std::string& command) {
+    if (!taken) NoteRefusal(link, "the decade refused \"" + command + "\"");
+    return taken;
 }
 
 // The error-queue check: clear the status, send the command, then ask for the first error.
@@ -551,19 +566,19 @@ bool DecadeSession::SendExpectingOk(const std::string& command) {
 // reply without a number, does not.
 bool DecadeSession::SendCheckingErrorQueue(const std::string& command) {
     std::string unused;
-    if (Communic(1, std::string(cmd::kClearStatus), unused) == 0) return false;
-    if (Communic(1, command, unused) == 0) return false;
+    if (Communic(1, std::string(cmd::kClearStatus), unused) == 0) return Taken(false, command);
+    if (Communic(1, command, unused) == 0) return Taken(false, command);
     std::string reply;
     Communic(0, std::string(cmd::kFirstError), reply);
     const std::optional<int> error = text::ScanIntDecimal(reply);
-    return error.has_value() && *error == 0;
+    return Taken(error.has_value() && *error == 0, command);
 }
 
 bool DecadeSession::SetValue(double value, std::string_view command, bool scale, bool errorQueue) {
     double number = value;
     if (scale) number = value * std::pow(10.0, info.valueExponent);
-    if (!std::isfinite(number)) return false;  // no number the decade could read
     const std::string line = std::string(command) + " " + text::FormatPlain(number);
+    if (!std::isfinite(number)) return Taken(false, line);  // no number the decade could read
     return errorQueue ? SendCheckingErrorQueue(line) : SendExpectingOk(line);
 }
 
@@ -584,10 +599,10 @@ bool DecadeSession::SetSwitch(std::string_view command, int kind, int value) {
     } else if (kind == 1) {
         line += static_cast<char>(value & 0xFF);
     } else {
-        return false;
+        return Taken(false, line);
     }
     // A character that would break the line (a NUL, CR, LF …) is not sent.
-    if (text::HasControlByte(line)) return false;
+    if (text::HasControlByte(line)) return Taken(false, line);
     return SendAcknowledged(line);
 }
 

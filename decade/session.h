@@ -165,7 +165,8 @@ class DecadeSession {
     // The same into a plain value.
     bool ReadState(DecadeState& state);
 
-    // ----- Settings: true when the decade took them. -----
+    // ----- Settings: true when the decade took them; otherwise the sequence's result
+    // says it refused (unless the link failed first). -----
     // "<command> <number>", the value times 10^valueExponent when scale is set; with
     // errorQueue checked through "*CLS" / "SYST:ERR?", otherwise by an "Ok" reply.
     bool SetValue(double value, std::string_view command, bool scale, bool errorQueue);
@@ -196,6 +197,7 @@ class DecadeSession {
     void SelectPreset(int code);
     bool QueryThenSelect(std::string_view query, std::string_view select);
     bool SendExpectingOk(const std::string& command);
+    bool Taken(bool taken, const std::string& command);
     bool SendCheckingErrorQueue(const std::string& command);
     int PresetCount(int kind);
     // The state reads of the dialects.
