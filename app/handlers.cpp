@@ -50,46 +50,35 @@ void Report(decade::Setting setting) {
     }
 }
 
-}  // namespace
-
-OMBRASTEL_CALLBACK(ValueCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void ValueSequence() {
     const HandlerSequence sequence;
     // VALUE holds the number in the prefix its label shows, for every class: the refresh
     // divides what the decade reports by 10^valueExponent, so the value goes back
     // multiplied by it ("2.5" under "Output [kOhm]" is 2500 ohms).
     Report(panelSession.SetShownValue(ShownValue(), CtrlInt(FUNCTION), LedLit(LED_OUTPUT)));
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(UnitCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void UnitSequence() {
     const HandlerSequence sequence;
     ReportSetting(panelSession.SetUnit(CtrlInt(UNIT)));
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(FunctionCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void FunctionSequence() {
     const HandlerSequence sequence;
     SetFunction(CtrlInt(FUNCTION), 1);
     EnableControls();
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(ThresholdCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void ThresholdSequence() {
     const HandlerSequence sequence;
     ReportSetting(panelSession.SetThreshold(CtrlInt(THRESHOLD)));
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(RnulaCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void RnulaSequence() {
     const HandlerSequence sequence;
     std::string entered;
     ui::GetCtrlVal(panelHandle, RNULA, &entered);
@@ -100,46 +89,38 @@ OMBRASTEL_CALLBACK(RnulaCB) {
     ui::SetCtrlAttribute(panelHandle, RNULA, ui::ATTR_ENTRY_REFUSED, r ? 0 : 1);
     if (r) ReportSetting(panelSession.SetR0(*r));
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(OutputCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void OutputSequence() {
     const HandlerSequence sequence;
     if (panelSession.Profile().output == decade::OutputButton::Toggle) {
         int ledShown = 0;
         ui::GetCtrlAttribute(panelHandle, LED_OUTPUT, ui::ATTR_VISIBLE, &ledShown);
         if (!ledShown) {  // the button reads "Run": it only starts the preset
             panelSession.StartProgram();
-            return 0;
+            return;
         }
     }
     if (panelSession.SetOutput(!LedLit(LED_OUTPUT), ShownValue()) ==
         decade::Setting::NotApplicable) {
-        return 0;
+        return;
     }
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(GroundCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void GroundSequence() {
     const HandlerSequence sequence;
-    if (panelSession.SetGround(!LedLit(LED_GND)) == decade::Setting::NotApplicable) return 0;
+    if (panelSession.SetGround(!LedLit(LED_GND)) == decade::Setting::NotApplicable) return;
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(ShortCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void ShortSequence() {
     const HandlerSequence sequence;
-    if (panelSession.SetShort(!LedLit(LED_SHORT)) == decade::Setting::NotApplicable) return 0;
+    if (panelSession.SetShort(!LedLit(LED_SHORT)) == decade::Setting::NotApplicable) return;
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(StandardCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void StandardSequence() {
     const HandlerSequence sequence;
     ReportSetting(panelSession.SetStandard(CtrlInt(RING_STANDARD)));
     // The scale only means something for the IEC 751 standard; dim it for the other one
@@ -147,13 +128,30 @@ OMBRASTEL_CALLBACK(StandardCB) {
     ui::SetCtrlAttribute(panelHandle, RING_SCALE, ui::ATTR_DIMMED,
                          CtrlInt(RING_STANDARD) == 0 ? 0 : 1);
     RefreshScreen();
-    return 0;
 }
 
-OMBRASTEL_CALLBACK(ScaleCB) {
-    if (event != ui::EVENT_COMMIT) return 0;
+void ScaleSequence() {
     const HandlerSequence sequence;
     ReportSetting(panelSession.SetScale(CtrlInt(RING_SCALE)));
     RefreshScreen();
-    return 0;
 }
+
+}  // namespace
+
+// Each handler runs as one sequence on the link; the callback itself returns at once.
+#define SEQUENCE_CALLBACK(name, sequence)            \
+    OMBRASTEL_CALLBACK(name) {                       \
+        if (event == ui::EVENT_COMMIT) RunSequence(sequence); \
+        return 0;                                    \
+    }
+
+SEQUENCE_CALLBACK(ValueCB, ValueSequence)
+SEQUENCE_CALLBACK(UnitCB, UnitSequence)
+SEQUENCE_CALLBACK(FunctionCB, FunctionSequence)
+SEQUENCE_CALLBACK(ThresholdCB, ThresholdSequence)
+SEQUENCE_CALLBACK(RnulaCB, RnulaSequence)
+SEQUENCE_CALLBACK(OutputCB, OutputSequence)
+SEQUENCE_CALLBACK(GroundCB, GroundSequence)
+SEQUENCE_CALLBACK(ShortCB, ShortSequence)
+SEQUENCE_CALLBACK(StandardCB, StandardSequence)
+SEQUENCE_CALLBACK(ScaleCB, ScaleSequence)

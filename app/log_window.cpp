@@ -8,10 +8,12 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTextBlock>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/link_log.h"
+#include "platform/link_thread.h"
 
 LogWindow::LogWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("logWindow"));
@@ -47,11 +49,14 @@ LogWindow::LogWindow() : QWidget(nullptr, Qt::Window) {
     QPointer<LogWindow> self(this);
     linklog::SetListener([self](const std::string& entry) {
         if (self == nullptr) return;
-        QMetaObject::invokeMethod(
-            self.data(), [self, line = QString::fromStdString(entry)] {
-                if (self != nullptr) self->AddLine(line);
-            },
-            Qt::AutoConnection);
+        auto add = [self, line = QString::fromStdString(entry)] {
+            if (self != nullptr) self->AddLine(line);
+        };
+        if (QThread::currentThread() == self->thread()) {
+            add();
+        } else {
+            linkthread::RunQueued(self.data(), add);  // from the link thread
+        }
     });
 }
 

@@ -1,6 +1,8 @@
 // Opening and closing the link, and the link controls of the panel.
 #include "app/open_close.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <cstdio>
 #include <string>
 
@@ -13,6 +15,7 @@
 #include "app/title.h"
 #include "decade/profiles.h"
 #include "link/communic.h"
+#include "platform/link_thread.h"
 #include "platform/rs232.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -63,6 +66,11 @@ using Warning = texts::Pair;
 // The box in the operator's language, the reason behind its details button, and the same
 // as one line on the standard error.
 void ShowWarning(const Warning& w, const std::string& reason) {
+    if (linkthread::CancelRequested()) {  // the operator ended it; no box to close again
+        std::fprintf(stderr, "ombrastel: cancelled by the operator\n");
+        std::fflush(stderr);
+        return;
+    }
     const std::string text = texts::Message(w);
     std::fprintf(stderr, "ombrastel: %s%s%s\n", text.c_str(), reason.empty() ? "" : " ",
                  reason.c_str());
@@ -134,12 +142,26 @@ class LinkBusy {
 
 // The serial layer closed the port of the open link while the panel was idle (the
 // partner hung up, the adapter was unplugged): the panel closes at once and says so.
-void SerialHungUp(int port) {
+void ClosePanelAfterHangUp(int port) {
     if (linkBusy || !connected || linkType != 0 || port != comPort) return;
     const std::string reason = "COM" + std::to_string(port) + " (" + rs232::PortDeviceName(port) +
                                ") closed while idle: " + rs232::ClosedReason(port);
     DropLink();
     ShowWarning(kCommunicationFailed, reason);
+}
+
+// From the serial layer, on the port's thread. On the link thread that is between
+// sequences: the closing is made a sequence of its own, posted by the GUI thread, so it is
+// ordered with everything else the panel does (and waits for a sequence under way, which
+// finds the port gone itself).
+void SerialHungUp(int port) {
+    if (!linkthread::OnLinkThread()) {
+        ClosePanelAfterHangUp(port);
+        return;
+    }
+    linkthread::RunQueued(QCoreApplication::instance(), [port] {
+        RunSequence([port] { ClosePanelAfterHangUp(port); });
+    });
 }
 
 }  // namespace
@@ -158,7 +180,7 @@ void FinishHandlerSequence() {
         ShowWarning(kCommunicationFailed, result.reason);
     }
     // A hang-up the layer saw while a box of the handler was up, after its last exchange.
-    if (connected && SerialLinkLost(panelSession.link)) SerialHungUp(comPort);
+    if (connected && SerialLinkLost(panelSession.link)) ClosePanelAfterHangUp(comPort);
 }
 
 int OpenCommunic() {
@@ -216,6 +238,8 @@ int OpenCommunic() {
 
 int CloseCommunic() {
     if (!connected) return 1;
+    // A close after a cancel still hands the decade back to local with its normal wait.
+    linkthread::ClearCancel();
     const LinkBusy busy;
     panelSession.Close();
     ShowClosedState();
@@ -224,9 +248,13 @@ int CloseCommunic() {
 
 int OpenCloseComCB(int, int, int event, void*, int, int) {
     if (event != ui::EVENT_COMMIT) return 0;
-    ui::SetWaitCursor(1);
     int on = 0;
     ui::GetCtrlVal(panelHandle, COM, &on);
+    if (linkthread::Running()) {  // busy, not frozen: the panel shows it, Cancel is offered
+        RunSequence([on] { on ? OpenCommunic() : CloseCommunic(); }, on != 0);
+        return 0;
+    }
+    ui::SetWaitCursor(1);
     if (on) {
         OpenCommunic();
     } else {
@@ -234,4 +262,77 @@ int OpenCloseComCB(int, int, int event, void*, int, int) {
     }
     ui::SetWaitCursor(0);
     return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Sequences on the link thread, and the program's end.
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+bool exitRequested = false;
+bool exitClosing = false;     // the close of the exit has been posted
+QTimer* exitBound = nullptr;  // ends the loop when the link does not finish in time
+
+void CloseForExit() {
+    exitClosing = true;
+    RunSequence([] { CloseCommunic(); }, false);
+}
+
+}  // namespace
+
+bool RunSequence(const std::function<void()>& body, bool cancelAtOnce) {
+    if (!linkthread::Running()) {
+        body();
+        return true;
+    }
+    if (linkthread::Busy()) return false;
+    ui::SetBusyTexts(texts::Label(texts::kInputDropped), texts::Label(texts::kCancel));
+    ui::SetBusy(panelHandle, true, cancelAtOnce);
+    return linkthread::Post(
+        [body] {
+            linkthread::ClearCancel();
+            body();
+            // A cancelled sequence closes the link as Close does.
+            if (linkthread::CancelRequested()) CloseCommunic();
+            linkthread::ClearCancel();
+        },
+        [] {
+            ui::SetBusy(panelHandle, false);
+            if (!exitRequested) return;
+            if (exitClosing) {
+                ui::QuitUserInterface(0);
+            } else {
+                CloseForExit();
+            }
+        });
+}
+
+void RequestExit() {
+    if (!linkthread::Running()) {
+        CloseCommunic();  // hands an open decade back to local before the program ends
+        ui::QuitUserInterface(0);
+        return;
+    }
+    if (exitRequested) return;
+    exitRequested = true;
+    if (exitBound == nullptr) {
+        exitBound = new QTimer(qApp);
+        exitBound->setSingleShot(true);
+        QObject::connect(exitBound, &QTimer::timeout, [] {
+            if (exitRequested) ui::QuitUserInterface(0);
+        });
+    }
+    exitBound->start(kExitBoundMs);
+    if (linkthread::Busy()) {
+        ui::CancelSequence();  // the close follows when the sequence has ended
+    } else {
+        CloseForExit();
+    }
+}
+
+void EndExit() {
+    exitRequested = false;
+    exitClosing = false;
+    if (exitBound != nullptr) exitBound->stop();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 int OpenCommunic();
 int CloseCommunic();
 
@@ -17,3 +19,16 @@ int OpenCloseComCB(int panel, int control, int event, void* callbackData, int ev
                    int eventData2);
 int ComTypeCB(int panel, int control, int event, void* callbackData, int eventData1,
               int eventData2);
+
+// Runs body as one sequence on the link thread while the panel is busy (Cancel offered at
+// once when cancelAtOnce); a cancelled sequence then closes the link as Close does. False,
+// with nothing run, while another sequence is under way. Without a link thread (tests that
+// call the routines directly) body runs here and now.
+bool RunSequence(const std::function<void()>& body, bool cancelAtOnce = false);
+// Exit, the frame's close button, an end signal: the sequence under way is cancelled, the
+// link closed with its local command on the link thread, then the event loop ends. The
+// loop ends anyway after kExitBoundMs, when a library call on the link does not return.
+inline constexpr int kExitBoundMs = 2000;
+void RequestExit();
+// After the loop: forgets the exit, so a later run of the panel starts afresh.
+void EndExit();

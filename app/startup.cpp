@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -11,6 +12,8 @@
 #include "app/texts.h"
 #include "app/open_close.h"
 #include "app/enable_controls.h"
+#include "platform/gpib.h"
+#include "platform/link_thread.h"
 #include "platform/settings_folder.h"
 #include "platform/ui.h"
 
@@ -38,24 +41,47 @@ int RunOmbrastel(int argc, char** argv) {
     connected = 0;
     EnableControls();
 
+    // The link works on its own thread from here on; a cancel also stops a GPIB read in
+    // the library where it can.
+    linkthread::SetCancelHook([] { gpib::StopRead(); });
+    linkthread::Start();
+
     // A signal or the end of the desktop session ends the program as Exit does.
     bool endedFromOutside = false;
     const EndSignals endSignals(
         [&endedFromOutside] {
             endedFromOutside = true;
-            CloseCommunic();
-            ui::QuitUserInterface(0);
+            RequestExit();
         },
         [&endedFromOutside] {
             endedFromOutside = true;
-            CloseCommunic();
+            // The session may end the program any moment: the settings first, then the
+            // link is closed (or the sequence under way cancelled, which closes it).
             WriteSettingsFile(panelHandle, folder::InSettingsFolder(kSettingsFile));
+            if (linkthread::Busy()) {
+                ui::CancelSequence();
+            } else {
+                RunSequence([] { CloseCommunic(); });
+            }
         });
 
     ui::DisplayPanel(panelHandle);
     ui::RunUserInterface();
+    EndExit();
 
-    CloseCommunic();  // however the loop ended, the decade goes back to local
+    // However the loop ended, the decade goes back to local: on the link thread, which
+    // then ends. A thread stuck in a library call is left behind (the program ends
+    // without it); the settings are written all the same.
+    if (linkthread::Running()) {
+        // Still busy here: the exit's bound has run out already.
+        const bool stuck = linkthread::Busy();
+        if (!stuck) RunSequence([] { CloseCommunic(); });
+        if (!linkthread::Stop(std::chrono::milliseconds(stuck ? 0 : kExitBoundMs))) {
+            std::fprintf(stderr, "ombrastel: the link did not end in time; leaving without it\n");
+        }
+    } else {
+        CloseCommunic();
+    }
     // A program ended by a signal or by the desktop session must not wait on a box that
     // nobody may be there to close; the failure is still said on standard error.
     const std::string settingsPath = folder::InSettingsFolder(kSettingsFile);
@@ -68,7 +94,6 @@ int RunOmbrastel(int argc, char** argv) {
 
 OMBRASTEL_CALLBACK(EndCB) {
     if (event != ui::EVENT_COMMIT) return 0;
-    CloseCommunic();  // hands an open decade back to local before the program ends
-    ui::QuitUserInterface(0);
+    RequestExit();  // hands an open decade back to local before the program ends
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/gpib.h"
 #include "platform/link_log.h"
+#include "platform/link_thread.h"
 #include "platform/rs232.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -158,6 +159,10 @@ int Exchange(LinkState& link, int noReply, const std::string& command, std::stri
     if (command.size() > kMaxCommandLength || text::HasControlByte(command)) return 0;
     if (link.connected == 0) return 0;
     if (StoppedSequenceFailed(link)) return 0;
+    if (linkthread::CancelRequested()) {  // the operator cancelled: nothing more goes out
+        RecordFailure(link, LinkOutcome::NoAnswer, "cancelled by the operator");
+        return link.stopOnFailure ? 0 : 1;
+    }
     const std::string line = command + std::string(lineEnd);
     int done = 0;
     if (link.linkType != 0) {

@@ -1,12 +1,14 @@
 #include "platform/gpib.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/link_log.h"
+#include "platform/link_thread.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -30,6 +32,7 @@ using IblocFn = int (*)(int device);
 using CountLongFn = long (*)();
 using CountIntFn = int (*)();
 using ErrorFn = int (*)();
+using IbstopFn = int (*)(int device);
 
 struct Binding {
     bool available = false;
@@ -45,6 +48,10 @@ struct Binding {
 };
 
 std::string lastError;
+// For a cancel from another thread: the library's ibstop (null where it has none) and the
+// device whose read is under way (-1 while none).
+std::atomic<IbstopFn> stopFunction{nullptr};
+std::atomic<int> readingDevice{-1};
 
 #if defined(_WIN32)
 using LibraryHandle = HMODULE;
@@ -98,6 +105,9 @@ bool ResolveAll(LibraryHandle library, Binding& b, std::string* missing) {
                     need("ibloc", b.ibloc);
     if (!ok) return false;
     Resolve(library, "ThreadIberr", b.error);
+    IbstopFn stop = nullptr;
+    Resolve(library, "ibstop", stop);  // not every library has it
+    stopFunction = stop;
     if (Resolve(library, "ThreadIbcntl", b.countLong)) return true;
     return need("ThreadIbcnt", b.countInt);
 }
@@ -280,7 +290,19 @@ int ibwrt(int device, const void* data, long count) {
 int ibrd(int device, void* buffer, long count) {
     Binding& b = Library();
     if (!b.available || buffer == nullptr || count < 0) return ERR;
-    return Logged(b, Result::Status, b.ibrd(device, buffer, count), "ibrd(%d, %ld)", device, count);
+    const linkthread::Waiting waiting;
+    readingDevice = device;
+    const int status = b.ibrd(device, buffer, count);
+    readingDevice = -1;
+    return Logged(b, Result::Status, status, "ibrd(%d, %ld)", device, count);
+}
+
+bool StopRead() {
+    const IbstopFn stop = stopFunction;
+    const int device = readingDevice;
+    if (stop == nullptr || device < 0) return false;
+    stop(device);
+    return true;
 }
 
 int ibtmo(int device, int timeoutCode) {

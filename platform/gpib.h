@@ -42,4 +42,8 @@ int ibtmo(int device, int timeoutCode);
 int ibpad(int device, int address);              // refuses addresses outside 0..30
 long ibcntl();                                    // count of the last call; -1 unknown
 
+// From any thread: ends the ibrd under way at once through the library's ibstop. False
+// when no read runs or the library has no ibstop (the read then ends at its time-out).
+bool StopRead();
+
 }  // namespace gpib

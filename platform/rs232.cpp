@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSerialPort>
+#include <QThread>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/link_thread.h"
 #include "platform/settings_folder.h"
 
 #if !defined(_WIN32)
@@ -35,6 +38,8 @@ constexpr int kTimedOut = -99;  // write time-out
 // What Qt keeps read ahead for a port: far beyond one reply (50 bytes), small enough
 // that a partner streaming without end costs nothing.
 constexpr qint64 kReadBufferSize = 4096;
+// The longest a read waits before it looks whether the sequence was cancelled.
+constexpr qint64 kReadSliceMs = 50;
 
 bool lastReadTerminated = false;
 int callDepth = 0;  // above 0 while a call of this layer waits on a port
@@ -68,9 +73,13 @@ bool ValidNumber(int port) {
     return port >= 1 && port <= kMaxPort;
 }
 
+// The port, for a call on the thread that opened it; a port is used by that thread only
+// (Qt's serial port belongs to its thread), so from any other thread it counts as not open.
 QSerialPort* Device(int port) {
     if (!ValidNumber(port)) return nullptr;
-    return Ports()[static_cast<std::size_t>(port)].device.get();
+    QSerialPort* device = Ports()[static_cast<std::size_t>(port)].device.get();
+    if (device != nullptr && device->thread() != QThread::currentThread()) return nullptr;
+    return device;
 }
 
 void Release(int port) {
@@ -161,12 +170,12 @@ void WatchWhileIdle(int port, QSerialPort* device) {
         if (callDepth == 0) device->skip(device->bytesAvailable());  // no reply awaited
     });
     QObject::connect(device, &QSerialPort::errorOccurred, device,
-                     [port, generation](QSerialPort::SerialPortError error) {
+                     [device, port, generation](QSerialPort::SerialPortError error) {
                          if (!IsFatal(error) || QCoreApplication::instance() == nullptr) return;
-                         // Never inside the call (or Qt's own routine) that met the error.
+                         // Never inside the call (or Qt's own routine) that met the error;
+                         // on the port's own thread.
                          QMetaObject::invokeMethod(
-                             QCoreApplication::instance(),
-                             [port, generation] { CheckAfterError(port, generation); },
+                             device, [port, generation] { CheckAfterError(port, generation); },
                              Qt::QueuedConnection);
                      });
 }
@@ -388,6 +397,7 @@ int ComRdTerm(int port, char* buffer, int maxLength, int terminator) {
     device->clearError();
     const int timeoutMs = Ports()[static_cast<std::size_t>(port)].timeoutMs;
     QDeadlineTimer deadline(timeoutMs);
+    const linkthread::Waiting waiting;
     int count = 0;
     bool& gotByte = Ports()[static_cast<std::size_t>(port)].lastReadGotByte;
     gotByte = false;
@@ -404,10 +414,16 @@ int ComRdTerm(int port, char* buffer, int maxLength, int terminator) {
             continue;
         }
         const qint64 remaining = deadline.remainingTime();
-        if (remaining == 0) break;
-        if (!device->waitForReadyRead(static_cast<int>(remaining))) {
+        if (remaining == 0 || linkthread::CancelRequested()) break;
+        // In slices, so that a cancel ends the wait soon; the wait returns the moment
+        // bytes arrive, so a slice adds no delay to a reply.
+        if (!device->waitForReadyRead(static_cast<int>(std::min(remaining, kReadSliceMs)))) {
             // Either the time-out, or an error that ends this port.
             if (CloseIfBroken(port, device)) return count;
+            if (device->error() == QSerialPort::TimeoutError) {
+                device->clearError();
+                continue;  // one slice ended: the loop looks at the time left
+            }
             if (device->error() != QSerialPort::TimeoutError &&
                 device->error() != QSerialPort::NoError) {
                 CloseBroken(port, device);
@@ -427,6 +443,12 @@ int CloseCom(int port) {
     if (Device(port) == nullptr) return kNotOpen;
     Release(port);
     return 0;
+}
+
+void CloseThreadPorts() {
+    for (int port = 1; port <= kMaxPort; ++port) {
+        if (Device(port) != nullptr) Release(port);
+    }
 }
 
 bool IsOpen(int port) {

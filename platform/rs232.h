@@ -20,13 +20,17 @@ int ComSetEscape(int port, int code);    // 5 raises DTR, 6 lowers DTR, 3 raises
 int SetComTime(int port, double seconds);
 int FlushInQ(int port);
 int ComWrt(int port, const char* data, int length);
-// Reads until the terminator byte (not stored), maxLength bytes or the time-out; returns
+// Reads until the terminator byte (not stored), maxLength bytes, the time-out or a cancel
+// of the link's sequence (seen within 100 ms); returns
 // the number of bytes stored, never more than maxLength. A read error closes the port.
 int ComRdTerm(int port, char* buffer, int maxLength, int terminator);
 // Whether the last ComRdTerm ended at its terminator (not at the length or the time-out).
 bool LastReadEndedAtTerminator();
 int CloseCom(int port);
 bool IsOpen(int port);
+// Closes every port the calling thread opened (before that thread ends). A port is used
+// by the thread that opened it only: from another thread it counts as not open.
+void CloseThreadPorts();
 
 // Why things went wrong, in one line each, for the operator and the standard error:
 // the last failed OpenComConfig of the port (the device COM n resolved to and the

@@ -16,8 +16,16 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QToolTip>
+#include <QCursor>
+#include <QKeyEvent>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <type_traits>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -28,6 +36,7 @@
 #include <utility>
 
 #include "platform/led_widget.h"
+#include "platform/link_thread.h"
 #include "platform/numeric_field.h"
 
 namespace ui {
@@ -84,6 +93,54 @@ std::string initError;
 bool loopRunning = false;
 std::optional<int> pendingQuit;
 bool waitCursorOn = false;
+
+// ---- Threads: the panel belongs to the GUI thread. An operation called on the link
+// thread runs on the GUI thread while the caller waits for its result; once the link
+// thread is abandoned at the program's end, its calls are refused.
+
+bool OffGuiThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app != nullptr && QThread::currentThread() != app->thread();
+}
+
+template <typename R>
+R Refused() {
+    if constexpr (std::is_same_v<R, int>) {
+        return kBadPanel;
+    } else {
+        return R{};
+    }
+}
+
+template <typename F>
+auto RunOnGui(F&& operation) -> decltype(operation()) {
+    using R = decltype(operation());
+    struct Result {
+        std::mutex mutex;
+        std::condition_variable ready;
+        bool done = false;
+        std::conditional_t<std::is_void_v<R>, int, R> value = Refused<decltype(value)>();
+    } result;
+    if (linkthread::Abandoned()) return static_cast<R>(result.value);
+    linkthread::RunQueued(QCoreApplication::instance(), [&operation, &result] {
+        if (!linkthread::Abandoned()) {
+            if constexpr (std::is_void_v<R>) {
+                operation();
+            } else {
+                result.value = operation();
+            }
+        }
+        const std::lock_guard lock(result.mutex);
+        result.done = true;
+        result.ready.notify_one();  // under the lock: the caller's result outlives this
+    });
+    std::unique_lock lock(result.mutex);
+    result.ready.wait(lock, [&result] { return result.done; });
+    return static_cast<R>(std::move(result.value));
+}
+
+#define ON_GUI_THREAD(call) \
+    if (OffGuiThread()) return RunOnGui([&] { return call; })
 
 Panel* FindPanel(int handle) {
     auto& panels = Panels();
@@ -483,6 +540,7 @@ std::string ToolkitInitError() {
 }
 
 int LoadPanel(int parent, const std::string& description, int panelId) {
+    ON_GUI_THREAD(LoadPanel(parent, description, panelId));
     if (parent != 0 || QApplication::instance() == nullptr) return kBadPanel;
     auto it = Registry().find({description, panelId});
     if (it == Registry().end() || !it->second) return kBadPanel;
@@ -548,6 +606,7 @@ int LoadPanel(int parent, const std::string& description, int panelId) {
 }
 
 int DisplayPanel(int panel) {
+    ON_GUI_THREAD(DisplayPanel(panel));
     Panel* p = FindPanel(panel);
     if (p == nullptr) return kBadPanel;
     p->window->show();
@@ -557,6 +616,7 @@ int DisplayPanel(int panel) {
 }
 
 int SetPanelCloseControl(int panel, int control) {
+    ON_GUI_THREAD(SetPanelCloseControl(panel, control));
     Panel* p = FindPanel(panel);
     if (p == nullptr) return kBadPanel;
     if (control != 0 && p->controls.count(control) == 0) return kBadControl;
@@ -565,6 +625,7 @@ int SetPanelCloseControl(int panel, int control) {
 }
 
 int DiscardPanel(int panel) {
+    ON_GUI_THREAD(DiscardPanel(panel));
     Panel* p = FindPanel(panel);
     if (p == nullptr) return kBadPanel;
     p->window->removeEventFilter(p->closeFilter.get());
@@ -587,6 +648,7 @@ int RunUserInterface() {
 }
 
 int QuitUserInterface(int code) {
+    ON_GUI_THREAD(QuitUserInterface(code));
     if (loopRunning) {
         QCoreApplication::exit(code);
     } else {
@@ -599,6 +661,7 @@ int QuitUserInterface(int code) {
 // ---- Values
 
 int SetCtrlVal(int panel, int control, int value) {
+    ON_GUI_THREAD(SetCtrlVal(panel, control, value));
     int err = 0;
     Control* c = FindControl(panel, control, &err);
     if (c == nullptr) return err;
@@ -635,6 +698,7 @@ int SetCtrlVal(int panel, int control, int value) {
 }
 
 int SetCtrlVal(int panel, int control, double value) {
+    ON_GUI_THREAD(SetCtrlVal(panel, control, value));
     int err = 0;
     Control* c = FindControl(panel, control, &err);
     if (c == nullptr) return err;
@@ -649,6 +713,7 @@ int SetCtrlVal(int panel, int control, double value) {
 }
 
 int SetCtrlVal(int panel, int control, const std::string& value) {
+    ON_GUI_THREAD(SetCtrlVal(panel, control, value));
     int err = 0;
     Control* c = FindControl(panel, control, &err);
     if (c == nullptr) return err;
@@ -660,6 +725,7 @@ int SetCtrlVal(int panel, int control, const std::string& value) {
 }
 
 int GetCtrlVal(int panel, int control, int* value) {
+    ON_GUI_THREAD(GetCtrlVal(panel, control, value));
     int err = 0;
     Control* c = FindControl(panel, control, &err);
     if (value == nullptr) return kBadValue;
@@ -690,6 +756,7 @@ int GetCtrlVal(int panel, int control, int* value) {
 }
 
 int GetCtrlVal(int panel, int control, double* value) {
+    ON_GUI_THREAD(GetCtrlVal(panel, control, value));
     if (value == nullptr) return kBadValue;
     int err = 0;
     Control* c = FindControl(panel, control, &err);
@@ -706,6 +773,7 @@ int GetCtrlVal(int panel, int control, double* value) {
 }
 
 int GetCtrlVal(int panel, int control, std::string* value) {
+    ON_GUI_THREAD(GetCtrlVal(panel, control, value));
     if (value == nullptr) return kBadValue;
     value->clear();
     int err = 0;
@@ -719,6 +787,7 @@ int GetCtrlVal(int panel, int control, std::string* value) {
 // ---- Attributes
 
 int SetCtrlAttribute(int panel, int control, int attribute, int value) {
+    ON_GUI_THREAD(SetCtrlAttribute(panel, control, attribute, value));
     int err = 0;
     Control* c = FindControl(panel, control, &err);
     if (c == nullptr) return err;
@@ -768,6 +837,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
 }
 
 int SetCtrlAttribute(int panel, int control, int attribute, const std::string& value) {
+    ON_GUI_THREAD(SetCtrlAttribute(panel, control, attribute, value));
     int err = 0;
     Control* c = FindControl(panel, control, &err);
     if (c == nullptr) return err;
@@ -800,6 +870,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, const std::string& v
 }
 
 int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
+    ON_GUI_THREAD(GetCtrlAttribute(panel, control, attribute, value));
     if (value == nullptr) return kBadValue;
     *value = 0;
     int err = 0;
@@ -841,6 +912,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
 }
 
 int GetCtrlAttribute(int panel, int control, int attribute, std::string* value) {
+    ON_GUI_THREAD(GetCtrlAttribute(panel, control, attribute, value));
     if (value == nullptr) return kBadValue;
     value->clear();
     int err = 0;
@@ -866,6 +938,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, std::string* value) 
 }
 
 int SetPanelTitle(int panel, const std::string& title) {
+    ON_GUI_THREAD(SetPanelTitle(panel, title));
     Panel* p = FindPanel(panel);
     if (p == nullptr) return kBadPanel;
     p->window->setWindowTitle(Q(title));
@@ -873,6 +946,7 @@ int SetPanelTitle(int panel, const std::string& title) {
 }
 
 std::string GetPanelTitle(int panel) {
+    ON_GUI_THREAD(GetPanelTitle(panel));
     Panel* p = FindPanel(panel);
     return p == nullptr ? std::string() : S(p->window->windowTitle());
 }
@@ -892,6 +966,7 @@ QComboBox* Ring(int panel, int control, int* err) {
 }  // namespace
 
 int ClearListCtrl(int panel, int control) {
+    ON_GUI_THREAD(ClearListCtrl(panel, control));
     int err = 0;
     QComboBox* r = Ring(panel, control, &err);
     if (r == nullptr) return err;
@@ -901,6 +976,7 @@ int ClearListCtrl(int panel, int control) {
 }
 
 int InsertListItem(int panel, int control, int index, const std::string& label, int value) {
+    ON_GUI_THREAD(InsertListItem(panel, control, index, label, value));
     int err = 0;
     QComboBox* r = Ring(panel, control, &err);
     if (r == nullptr) return err;
@@ -911,6 +987,7 @@ int InsertListItem(int panel, int control, int index, const std::string& label, 
 }
 
 int GetIndexFromValue(int panel, int control, int* index, int value) {
+    ON_GUI_THREAD(GetIndexFromValue(panel, control, index, value));
     if (index == nullptr) return kBadValue;
     *index = -1;
     int err = 0;
@@ -926,6 +1003,7 @@ int GetIndexFromValue(int panel, int control, int* index, int value) {
 }
 
 int DeleteListItem(int panel, int control, int index, int count) {
+    ON_GUI_THREAD(DeleteListItem(panel, control, index, count));
     int err = 0;
     QComboBox* r = Ring(panel, control, &err);
     if (r == nullptr) return err;
@@ -938,6 +1016,7 @@ int DeleteListItem(int panel, int control, int index, int count) {
 }
 
 int GetNumListItems(int panel, int control, int* count) {
+    ON_GUI_THREAD(GetNumListItems(panel, control, count));
     if (count == nullptr) return kBadValue;
     *count = 0;
     int err = 0;
@@ -948,6 +1027,7 @@ int GetNumListItems(int panel, int control, int* count) {
 }
 
 int GetLabelFromIndex(int panel, int control, int index, std::string* label) {
+    ON_GUI_THREAD(GetLabelFromIndex(panel, control, index, label));
     if (label == nullptr) return kBadValue;
     label->clear();
     int err = 0;
@@ -959,6 +1039,7 @@ int GetLabelFromIndex(int panel, int control, int index, std::string* label) {
 }
 
 int GetValueFromIndex(int panel, int control, int index, int* value) {
+    ON_GUI_THREAD(GetValueFromIndex(panel, control, index, value));
     if (value == nullptr) return kBadValue;
     *value = 0;
     int err = 0;
@@ -971,7 +1052,64 @@ int GetValueFromIndex(int panel, int control, int index, int* value) {
 
 // ---- Messages, cursor, waiting
 
+namespace {
+
+// Boxes shown for a sequence on the link thread; a cancel closes them.
+std::vector<QPointer<QMessageBox>>& LinkBoxes() {
+    static std::vector<QPointer<QMessageBox>> boxes;
+    return boxes;
+}
+
+// A box for the link thread, on the GUI thread: shown without a loop of its own (modal to
+// the panel), finished() called once the operator has closed it.
+void ShowLinkBox(const std::string& title, const std::string& text, const std::string& detail,
+                 const std::function<void()>& finished) {
+    if (PopupHandler()) {
+        PopupHandler()(title, text, detail);
+        finished();
+        return;
+    }
+    QWidget* parent = QApplication::activeWindow();
+    if (parent == nullptr && !Panels().empty() && Panels().front()) {
+        parent = Panels().front()->window;
+    }
+    auto* box = new QMessageBox(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    if (!detail.empty()) box->setDetailedText(Q(detail));
+    QObject::connect(box, &QDialog::finished, box, [finished] { finished(); });
+    LinkBoxes().emplace_back(box);
+    box->open();
+}
+
+}  // namespace
+
 int MessagePopup(const std::string& title, const std::string& text, const std::string& detail) {
+    if (OffGuiThread()) {
+        // The link thread waits until the box is closed or the sequence is cancelled; the
+        // GUI thread keeps running its one event loop meanwhile.
+        if (linkthread::Abandoned()) return kBadPanel;
+        struct Closed {
+            std::mutex mutex;
+            std::condition_variable changed;
+            bool done = false;
+        };
+        auto closed = std::make_shared<Closed>();
+        linkthread::RunQueued(QCoreApplication::instance(), [title, text, detail, closed] {
+            ShowLinkBox(title, text, detail, [closed] {
+                {
+                    const std::lock_guard lock(closed->mutex);
+                    closed->done = true;
+                }
+                closed->changed.notify_all();
+            });
+        });
+        std::unique_lock lock(closed->mutex);
+        while (!closed->done && !linkthread::CancelRequested() && !linkthread::Abandoned()) {
+            closed->changed.wait_for(lock, std::chrono::milliseconds(50));
+        }
+        return 0;
+    }
     if (PopupHandler()) {
         PopupHandler()(title, text, detail);
         return 0;
@@ -1010,6 +1148,7 @@ void FlushWindowSystem() {
 }  // namespace
 
 void SetWaitCursor(int on) {
+    ON_GUI_THREAD(SetWaitCursor(on));
     if (QApplication::instance() == nullptr || (on != 0) == waitCursorOn) return;
     waitCursorOn = on != 0;
     if (waitCursorOn) {
@@ -1023,22 +1162,178 @@ void SetWaitCursor(int on) {
 void Delay(double seconds) {
     if (!(seconds > 0.0)) return;  // also refuses NaN
     const double ms = std::min(seconds * 1000.0, 24.0 * 3600.0 * 1000.0);
+    if (linkthread::OnLinkThread()) {  // a wait the operator may cancel
+        linkthread::WaitFor(std::chrono::microseconds(static_cast<long long>(ms * 1000.0)));
+        return;
+    }
     std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(ms * 1000.0)));
 }
 
+// ---- Busy
+
+namespace {
+
+struct BusyState {
+    int panel = 0;
+    bool on = false;
+    bool cancelAtOnce = false;
+    bool dropSaid = false;
+    QString droppedText = QStringLiteral("Busy with the decade: input ignored");
+    QString cancelText = QStringLiteral("Cancel");
+    QPointer<QPushButton> cancel;
+    QPointer<QTimer> offer;
+    std::unique_ptr<QObject> filter;
+};
+
+BusyState& Busy() {
+    static BusyState state;
+    return state;
+}
+
+bool CancelOffered() {
+    const BusyState& b = Busy();
+    return b.cancel != nullptr && b.cancel->isVisible();
+}
+
+// Drops the operator's input to the panel while busy; the Cancel button and Escape pass
+// while Cancel is offered.
+class BusyFilter : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Wheel:
+            case QEvent::ShortcutOverride:
+                break;
+            default:
+                return false;
+        }
+        BusyState& b = Busy();
+        auto* w = qobject_cast<QWidget*>(watched);
+        Panel* p = FindPanel(b.panel);
+        if (!b.on || w == nullptr || p == nullptr || w->window() != p->window) return false;
+        if (CancelOffered() && (w == b.cancel || b.cancel->isAncestorOf(w))) return false;
+        // The panel's close control (Exit) ends the program even now.
+        const auto close = p->controls.find(p->closeControl);
+        if (close != p->controls.end() && w == close->second.widget) return false;
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            if (CancelOffered()) CancelSequence();
+            return true;
+        }
+        if (!b.dropSaid && (event->type() == QEvent::MouseButtonPress ||
+                            event->type() == QEvent::KeyPress || event->type() == QEvent::Wheel)) {
+            b.dropSaid = true;
+            QToolTip::showText(QCursor::pos(), b.droppedText, p->window);
+        }
+        return true;
+    }
+};
+
+void OfferCancel(bool on) {
+    BusyState& b = Busy();
+    Panel* p = FindPanel(b.panel);
+    if (p == nullptr) return;
+    if (on && b.cancel == nullptr) {
+        b.cancel = new QPushButton(b.cancelText, p->window);
+        b.cancel->setObjectName(QStringLiteral("linkCancel"));
+        b.cancel->setAccessibleName(b.cancelText);
+        b.cancel->setCursor(Qt::ArrowCursor);
+        QObject::connect(b.cancel, &QPushButton::clicked, b.cancel, [] { CancelSequence(); });
+    }
+    if (b.cancel == nullptr) return;
+    if (on && !b.cancel->isVisible()) {
+        b.cancel->setText(b.cancelText);
+        b.cancel->adjustSize();
+        const QSize room = p->window->size() - b.cancel->size();
+        b.cancel->move(room.width() - 8, room.height() - 8);
+        b.cancel->raise();
+        b.cancel->show();
+    } else if (!on) {
+        b.cancel->hide();
+    }
+}
+
+}  // namespace
+
+void SetBusy(int panel, bool busy, bool cancelAtOnce) {
+    BusyState& b = Busy();
+    if (QApplication::instance() == nullptr) return;
+    if (!b.filter) {
+        b.filter = std::make_unique<BusyFilter>();
+        qApp->installEventFilter(b.filter.get());
+    }
+    Panel* p = FindPanel(panel);
+    if (busy) {
+        b.panel = panel;
+        b.on = true;
+        b.cancelAtOnce = cancelAtOnce;
+        b.dropSaid = false;
+        if (p != nullptr) p->window->setCursor(Qt::WaitCursor);
+        OfferCancel(cancelAtOnce);
+        if (b.offer == nullptr) {
+            b.offer = new QTimer(qApp);
+            b.offer->setInterval(100);
+            QObject::connect(b.offer, &QTimer::timeout, [] {
+                const BusyState& s = Busy();
+                if (!s.on) return;
+                const bool offer = s.cancelAtOnce || linkthread::CurrentWait() >
+                                                         std::chrono::milliseconds(1000);
+                if (offer && !CancelOffered()) OfferCancel(true);
+            });
+        }
+        b.offer->start();
+        return;
+    }
+    b.on = false;
+    if (b.offer != nullptr) b.offer->stop();
+    OfferCancel(false);
+    if (p != nullptr) p->window->unsetCursor();
+    if (b.dropSaid) QToolTip::hideText();
+}
+
+bool IsBusy() {
+    return Busy().on;
+}
+
+void SetBusyTexts(const std::string& inputDropped, const std::string& cancelCaption) {
+    Busy().droppedText = Q(inputDropped);
+    Busy().cancelText = Q(cancelCaption);
+}
+
+void CancelSequence() {
+    linkthread::Cancel();
+    for (const QPointer<QMessageBox>& box : LinkBoxes()) {
+        if (box != nullptr) box->done(QMessageBox::Ok);
+    }
+    LinkBoxes().clear();
+}
+
+QWidget* CancelButton(int panel) {
+    const BusyState& b = Busy();
+    return b.panel == panel ? b.cancel.data() : nullptr;
+}
+
 QWidget* ControlWidget(int panel, int control) {
+    ON_GUI_THREAD(ControlWidget(panel, control));
     int err = 0;
     Control* c = FindControl(panel, control, &err);
     return c == nullptr ? nullptr : c->widget.data();
 }
 
 QWidget* LabelWidget(int panel, int control) {
+    ON_GUI_THREAD(LabelWidget(panel, control));
     int err = 0;
     Control* c = FindControl(panel, control, &err);
     return c == nullptr ? nullptr : c->label.data();
 }
 
 QWidget* PanelWindow(int panel) {
+    ON_GUI_THREAD(PanelWindow(panel));
     Panel* p = FindPanel(panel);
     return p == nullptr ? nullptr : p->window.data();
 }

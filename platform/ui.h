@@ -111,8 +111,28 @@ void SetMessagePopupHandler(MessagePopupHandler handler);  // empty handler: rea
 
 void SetWaitCursor(int on);
 
-// Blocks the calling thread for the given time without running the event loop.
+// Blocks the calling thread for the given time without running the event loop. On the
+// link thread the wait ends early when the sequence is cancelled.
 void Delay(double seconds);
+
+// Every operation above may be called from the link thread: it is carried out by the GUI
+// thread, and the caller waits for it. MessagePopup from the link thread shows the box
+// without a loop of its own and waits until it is closed (or the sequence cancelled).
+
+// Busy: a sequence runs on the link thread (GUI thread calls). The window keeps painting,
+// the wait cursor shows over it, and the operator's clicks, keys and wheel turns to the
+// panel are dropped, not queued (all but the panel's close control, see
+// SetPanelCloseControl); the first one dropped is said once in a tooltip. A Cancel
+// button appears in the panel during an open (cancelAtOnce) and whenever a wait on the
+// link has lasted more than a second; it and Escape then cancel the sequence.
+void SetBusy(int panel, bool busy, bool cancelAtOnce = false);
+bool IsBusy();
+void SetBusyTexts(const std::string& inputDropped, const std::string& cancelCaption);
+// Cancels the sequence under way: its waits end, its exchanges send nothing more, and
+// the boxes it shows close.
+void CancelSequence();
+// The Cancel button of a panel (hidden while not offered), for tests.
+QWidget* CancelButton(int panel);
 
 // The widget behind a control, for tests and screenshots; null when unknown.
 QWidget* ControlWidget(int panel, int control);

@@ -356,6 +356,8 @@ std::optional<Config> ParseArgs(const std::vector<std::string>& args, std::strin
             ok = intOption(&config.gpibAddress, 0, 30);
         } else if (name == "--gpib-max-wait") {
             ok = intOption(&config.gpibMaxWaitMs, 0, 10000000);
+        } else if (name == "--gpib-hang-read") {
+            ok = intOption(&config.gpibHangReadMs, 0, 10000000);
         } else {
             return fail("unknown option: " + args[i]);
         }
@@ -422,6 +424,8 @@ std::string HelpText() {
         "  --transcript FILE      append every line received (and every reply) to FILE\n"
         "  --gpib-address N       stand-in GPIB library: answer only at address N\n"
         "  --gpib-max-wait MS     stand-in GPIB library: cap every read time-out at MS\n"
+        "  --gpib-hang-read MS    stand-in GPIB library: every read blocks MS, deaf to\n"
+        "                         its time-out and to ibstop (a driver call that hangs)\n"
         "  --help                 this text\n"
         "  --version              the version of the simulator\n"
         "\n"

@@ -75,6 +75,7 @@ struct Config {
     std::string transcript;  // file the transcript is appended to
     int gpibAddress = -1;    // GPIB: primary address it answers at; -1 any
     int gpibMaxWaitMs = -1;  // GPIB: cap on read time-outs; -1 none
+    int gpibHangReadMs = 0;  // GPIB: every read blocks this long, deaf to time-out and ibstop
 };
 
 // The class (1..7) of a model token, ignoring letter case; 0 when it is no model token.

@@ -12,7 +12,9 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -66,6 +68,8 @@ struct Descriptor {
 };
 
 std::mutex gMutex;
+std::condition_variable gStopped;  // ibstop ends a read that waits
+std::set<int> gStops;              // descriptors whose waiting read ibstop ended
 std::map<std::string, std::shared_ptr<Instrument>> gInstruments;
 std::map<int, Descriptor> gDescriptors;
 int gNextDescriptor = kFirstDescriptor;
@@ -195,12 +199,20 @@ GPIB_EXPORT int ibrd(int ud, void* buffer, long count) {
     if (count < 0 || (count > 0 && buffer == nullptr)) return Finish(kErr, kEarg, 0);
     if (it->second.instrument->device.dropped()) return Finish(kErr, kEnol, 0);
 
+    const int hangMs = it->second.instrument->device.config().gpibHangReadMs;
+    if (hangMs > 0) {  // a driver call that does not come back for a long time
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(hangMs));
+        return Finish(kErr | kTimo, kEabo, 0);
+    }
     const Clock::time_point deadline = Clock::now() + TimeoutOf(it->second);
     const bool talks = Answers(it->second) && !it->second.instrument->output.empty();
     const Clock::time_point readyAt = it->second.instrument->readyAt;
     if (!talks || readyAt > deadline) {
-        lock.unlock();
-        std::this_thread::sleep_until(deadline);
+        gStops.erase(ud);
+        // Waits out the time-out, unless ibstop ends the read first (error EABO either way).
+        gStopped.wait_until(lock, deadline, [ud] { return gStops.count(ud) != 0; });
+        gStops.erase(ud);
         return Finish(kErr | kTimo, kEabo, 0);
     }
     if (readyAt > Clock::now()) {
@@ -215,6 +227,19 @@ GPIB_EXPORT int ibrd(int ud, void* buffer, long count) {
     if (n > 0) std::memcpy(buffer, output.data(), n);
     output.erase(0, n);
     return Finish(kCmpl | (output.empty() ? kEnd : 0), 0, static_cast<long>(n));
+}
+
+// Ends a read of ud that waits for a reply; called from another thread than the read's.
+// It leaves the status variables alone: they belong to the read.
+GPIB_EXPORT int ibstop(int ud) {
+    {
+        std::lock_guard lock(gMutex);
+        if (gDescriptors.count(ud) == 0) return kErr;
+        gStops.insert(ud);
+        gDescriptors[ud].instrument->device.transcript().Event("ibstop");
+    }
+    gStopped.notify_all();
+    return kCmpl;
 }
 
 GPIB_EXPORT int ibloc(int ud) {

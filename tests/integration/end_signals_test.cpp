@@ -19,13 +19,6 @@
 
 namespace {
 
-std::string FileText(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 class EndSignalsTest : public ProgramRunTest {};
 
 TEST_F(EndSignalsTest, SignalDuringAnOpenLinkClosesItAndWritesTheSettings) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QThread>
 #include <QTest>
 #include <cmath>
 
@@ -12,6 +13,7 @@
 #include "app/shared_state.h"
 #include "app/open_close.h"
 #include "app/enable_controls.h"
+#include "platform/link_thread.h"
 #include "platform/ui.h"
 
 Lines operator+(Lines a, const Lines& b) {
@@ -107,6 +109,7 @@ void Type(int control, const std::string& text) {
     edit->selectAll();
     QTest::keyClicks(field, QString::fromStdString(text));
     QTest::keyClick(field, Qt::Key_Return);
+    WaitLinkIdle();
 }
 
 void Choose(int control, int value) {
@@ -119,15 +122,28 @@ void Choose(int control, int value) {
     ASSERT_GE(ring->count(), 2);
     ring->setCurrentIndex(index > 0 ? index - 1 : 1);
     QTest::keyClick(ring, index > 0 ? Qt::Key_Down : Qt::Key_Up);
+    WaitLinkIdle();
 }
 
 void Press(int control) {
     ASSERT_TRUE(W(control)->isVisible()) << "button " << control << " is hidden";
     QTest::mouseClick(W(control), Qt::LeftButton);
+    WaitLinkIdle();
 }
 
 void ClickCom() {
     QTest::mouseClick(W(COM), Qt::LeftButton);
+    WaitLinkIdle();
+}
+
+bool WaitLinkIdle(double seconds) {
+    const auto start = std::chrono::steady_clock::now();
+    while (linkthread::Busy()) {
+        if (SecondsSince(start) > seconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 void OpenSerial(int port, int rate) {

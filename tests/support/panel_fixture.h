@@ -42,6 +42,10 @@ void Type(int control, const std::string& text);
 void Choose(int control, int value);
 void Press(int control);
 void ClickCom();
+// With the link on its own thread, the helpers above return once the sequence they started
+// has ended, the GUI thread serving events meanwhile: this waits so, at most seconds; false
+// when the link was still busy then.
+bool WaitLinkIdle(double seconds = 30.0);
 // Chooses RS-232, the port and the rate, and switches COM on.
 void OpenSerial(int port = 1, int rate = 9600);
 

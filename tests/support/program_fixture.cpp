@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTimer>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "app/shared_state.h"
@@ -38,6 +39,13 @@ int ProgramRunTest::RunProgram(const std::function<void(int panel)>& operate) {
     const int result = RunOmbrastel(1, argv);
     EXPECT_TRUE(ran);
     return result;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 InnerRun RunThisTestAgain(const QStringList& prefix, const QString& inner) {

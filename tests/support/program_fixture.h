@@ -46,6 +46,9 @@ InnerRun RunThisTestAgain(const QStringList& prefix, const QString& inner);
 // In such a second run, the value given as inner; null in the first run.
 const char* InnerRunValue();
 
+// The whole text of a file; empty when it cannot be read.
+std::string FileText(const std::string& path);
+
 // Lines the program wrote to standard error in its own name ("ombrastel: ..."), out of
 // all that was captured there.
 std::vector<std::string> ProgramErrorLines(const std::string& captured);
