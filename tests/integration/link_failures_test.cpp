@@ -441,7 +441,13 @@ TEST_F(LinkFailuresTest, PartnerHangingUpWhileIdleClosesThePanel) {
         const double busyShare = (CpuSeconds() - cpuBefore) / SecondsSince(start);
         std::printf("CPU from the hang-up on: %.2f %% over %.1f s, idle afterwards %.2f %%\n",
                     busyShare * 100.0, SecondsSince(start), idleShare * 100.0);
+#if defined(__SANITIZE_ADDRESS__)
+        // The sanitizer's own bookkeeping takes idle time of its own (up to 1.6 % seen on a
+        // loaded machine); a port that spins takes tens of percent, which this still catches.
+        EXPECT_LT(idleShare, 0.05);
+#else
         EXPECT_LT(idleShare, 0.01);
+#endif
 #if !defined(__SANITIZE_ADDRESS__)
         // The closing itself included (the sanitizer alone makes that cost about 0.3 %).
         EXPECT_LT(busyShare, 0.01);
