@@ -41,9 +41,9 @@ inline constexpr Text kSettingsNotSaved{
     QT_TRANSLATE_NOOP("Messages", "Could not save the settings to ")};
 
 // While a sequence runs on the link: the Cancel button, and what a dropped click says.
-inline constexpr Pair kCancel{"Cancel", "Zrušit"};
-inline constexpr Pair kInputDropped{"Busy with the decade: the input was ignored.",
-                                    "Probíhá komunikace s dekádou: vstup byl ignorován."};
+inline constexpr Text kCancel{QT_TRANSLATE_NOOP("Panel", "Cancel")};
+inline constexpr Text kInputDropped{
+    QT_TRANSLATE_NOOP("Panel", "Busy with the decade: the input was ignored.")};
 
 // Captions of the output button: the output switch, or the start of a program.
 inline constexpr Text kOutput{QT_TRANSLATE_NOOP("Panel", "Output")};

