@@ -23,21 +23,21 @@ struct NameRow {
 using namespace decade::fn;
 // clang-format off
 constexpr std::array<NameRow, 15> kFunctionNames{{
-    {kBasic, QT_TRANSLATE_NOOP("Messages", "Resistance")},
-    {kPt385_68, QT_TRANSLATE_NOOP("Messages", "Platinum Pt385 (68)")},
-    {kPt385_90, QT_TRANSLATE_NOOP("Messages", "Platinum Pt385 (90)")},
-    {kPt3916, QT_TRANSLATE_NOOP("Messages", "Platinum Pt3916")},
-    {kPt3926, QT_TRANSLATE_NOOP("Messages", "Platinum Pt3926")},
-    {kPtUser, QT_TRANSLATE_NOOP("Messages", "Platinum User")},
-    {kNickel, QT_TRANSLATE_NOOP("Messages", "Nickel")},
-    {kOpen, QT_TRANSLATE_NOOP("Messages", "Open")},
-    {kShort, QT_TRANSLATE_NOOP("Messages", "Short")},
-    {kPt100, QT_TRANSLATE_NOOP("Messages", "Platinum Pt100")},
-    {kPt200, QT_TRANSLATE_NOOP("Messages", "Platinum Pt200")},
-    {kPt500, QT_TRANSLATE_NOOP("Messages", "Platinum Pt500")},
-    {kPt1000, QT_TRANSLATE_NOOP("Messages", "Platinum Pt1000")},
-    {kNi100, QT_TRANSLATE_NOOP("Messages", "Nickel Ni100")},
-    {kNi1000, QT_TRANSLATE_NOOP("Messages", "Nickel Ni1000")},
+    {kBasic, {QT_TRANSLATE_NOOP("Messages", "Resistance")}},
+    {kPt385_68, {QT_TRANSLATE_NOOP("Messages", "Platinum Pt385 (68)")}},
+    {kPt385_90, {QT_TRANSLATE_NOOP("Messages", "Platinum Pt385 (90)")}},
+    {kPt3916, {QT_TRANSLATE_NOOP("Messages", "Platinum Pt3916")}},
+    {kPt3926, {QT_TRANSLATE_NOOP("Messages", "Platinum Pt3926")}},
+    {kPtUser, {QT_TRANSLATE_NOOP("Messages", "Platinum User")}},
+    {kNickel, {QT_TRANSLATE_NOOP("Messages", "Nickel")}},
+    {kOpen, {QT_TRANSLATE_NOOP("Messages", "Open")}},
+    {kShort, {QT_TRANSLATE_NOOP("Messages", "Short")}},
+    {kPt100, {QT_TRANSLATE_NOOP("Messages", "Platinum Pt100")}},
+    {kPt200, {QT_TRANSLATE_NOOP("Messages", "Platinum Pt200")}},
+    {kPt500, {QT_TRANSLATE_NOOP("Messages", "Platinum Pt500")}},
+    {kPt1000, {QT_TRANSLATE_NOOP("Messages", "Platinum Pt1000")}},
+    {kNi100, {QT_TRANSLATE_NOOP("Messages", "Nickel Ni100")}},
+    {kNi1000, {QT_TRANSLATE_NOOP("Messages", "Nickel Ni1000")}},
 }};
 // clang-format on
 constexpr Text kCapacitance{QT_TRANSLATE_NOOP("Messages", "Capacitance")};
