@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "ctl/value_text.h"
+#include "decade/run_file.h"
 #include "decade/names.h"
 #include "decade/session.h"
 #include "platform/link_log.h"
@@ -46,6 +46,9 @@ namespace {
 
 using decade::DecadeSession;
 using decade::DecadeState;
+using decade::ParseRunFile;
+using decade::ParseValue;
+using decade::RunStep;
 using decade::Setting;
 using decade::SettingKind;
 using Clock = std::chrono::steady_clock;
@@ -793,10 +796,10 @@ class Progress {
     int total_;
 };
 
-// Waits seconds, or less when a signal comes.
-void Dwell(double seconds, const std::function<void(double)>& tick) {
-    const Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                     std::chrono::duration<double>(seconds));
+// Waits until seconds after from, or less when a signal comes.
+void Dwell(Clock::time_point from, double seconds, const std::function<void(double)>& tick) {
+    const Clock::time_point end = from + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(seconds));
     while (!interrupted) {
         const Clock::time_point now = Clock::now();
         if (now >= end) break;
@@ -855,6 +858,9 @@ int Run(const Options& options, DecadeSession& session) {
                     return Fail(options, Finish(session, status), "step " + std::to_string(step) + " (line " + std::to_string(row.line) + "): " + why);
                 }
             }
+            // A step lasts its dwell from the moment its value goes out, the exchanges
+            // included, as in the panel's sequence window.
+            const Clock::time_point stepStart = Clock::now();
             const SettingCommand set{SettingKind::Value, "value that can be set", [v = row.value](DecadeSession& s, DecadeState& st) {
                                          return std::optional<Setting>(s.SetBaseValue(v, st.function, st.output != 0));
                                      }};
@@ -882,7 +888,7 @@ int Run(const Options& options, DecadeSession& session) {
                                   .arg(QString::number(row.value, 'g', 12), ShownValue(state)));
             }
             const double after = secondsLeft - row.dwellSeconds;
-            Dwell(row.dwellSeconds, [&progress, step, after](double left) { progress.Show(step, after + left); });
+            Dwell(stepStart, row.dwellSeconds, [&progress, step, after](double left) { progress.Show(step, after + left); });
             secondsLeft -= row.dwellSeconds;
         }
     }

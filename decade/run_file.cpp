@@ -1,11 +1,13 @@
-#include "ctl/value_text.h"
+#include "decade/run_file.h"
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/text.h"
 
-namespace ctl {
+namespace decade {
 
 namespace {
 
@@ -104,4 +106,56 @@ bool ParseRunFile(std::string_view contents, std::vector<RunStep>* steps, std::s
     return true;
 }
 
-}  // namespace ctl
+namespace {
+
+// Twelve significant digits: what a value typed or computed holds, without the binary
+// noise of the arithmetic (0.1 + 0.2 is written 0.3).
+std::string Number(double value) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.12g", value);
+    return buffer;
+}
+
+double Rounded(double value) {
+    return std::strtod(Number(value).c_str(), nullptr);
+}
+
+}  // namespace
+
+std::string FormatRunFile(const std::vector<RunStep>& steps) {
+    std::string out = "value,dwell_seconds,function\n";
+    for (const RunStep& step : steps) {
+        out += Number(step.value) + "," + Number(step.dwellSeconds);
+        if (!step.function.empty()) out += "," + step.function;
+        out += "\n";
+    }
+    return out;
+}
+
+std::optional<std::vector<double>> RampByStep(double from, double to, double step) {
+    if (!std::isfinite(from) || !std::isfinite(to) || !std::isfinite(step) || step == 0.0) {
+        return std::nullopt;
+    }
+    const double span = to - from;
+    step = std::copysign(std::abs(step), span);
+    // The last whole step that does not pass to; a hair of tolerance keeps to itself when
+    // the division lands just below a whole number (0 to 1 in steps of 0.1).
+    const double steps = span == 0.0 ? 0.0 : std::floor(span / step + 1e-9);
+    if (!(steps < kMaxRampSteps)) return std::nullopt;
+    std::vector<double> values;
+    for (int i = 0; i <= static_cast<int>(steps); ++i) values.push_back(Rounded(from + i * step));
+    return values;
+}
+
+std::optional<std::vector<double>> RampByCount(double from, double to, int count) {
+    if (!std::isfinite(from) || !std::isfinite(to) || count < 1 || count > kMaxRampSteps) {
+        return std::nullopt;
+    }
+    std::vector<double> values;
+    for (int i = 0; i < count; ++i) {
+        values.push_back(count == 1 ? from : Rounded(from + (to - from) * i / (count - 1)));
+    }
+    return values;
+}
+
+}  // namespace decade
