@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/catalogue.h"
 #include "app/enable_controls.h"
@@ -279,11 +280,27 @@ void CloseForExit() {
     RunSequence([] { CloseCommunic(); }, false);
 }
 
+std::vector<std::function<void()>>& SequenceEndedHooks() {
+    static std::vector<std::function<void()>> hooks;
+    return hooks;
+}
+
+void SequenceEnded(const std::function<void()>& done) {
+    if (done) done();
+    for (const auto& hook : SequenceEndedHooks()) hook();
+}
+
 }  // namespace
 
-bool RunSequence(const std::function<void()>& body, bool cancelAtOnce) {
+void AddSequenceEndedHook(std::function<void()> hook) {
+    SequenceEndedHooks().push_back(std::move(hook));
+}
+
+bool RunSequence(const std::function<void()>& body, bool cancelAtOnce,
+                 const std::function<void()>& done) {
     if (!linkthread::Running()) {
         body();
+        SequenceEnded(done);
         return true;
     }
     if (linkthread::Busy()) return false;
@@ -297,8 +314,9 @@ bool RunSequence(const std::function<void()>& body, bool cancelAtOnce) {
             if (linkthread::CancelRequested()) CloseCommunic();
             linkthread::ClearCancel();
         },
-        [] {
+        [done] {
             ui::SetBusy(panelHandle, false);
+            SequenceEnded(done);
             if (!exitRequested) return;
             if (exitClosing) {
                 ui::QuitUserInterface(0);

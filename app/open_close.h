@@ -23,8 +23,13 @@ int ComTypeCB(int panel, int control, int event, void* callbackData, int eventDa
 // Runs body as one sequence on the link thread while the panel is busy (Cancel offered at
 // once when cancelAtOnce); a cancelled sequence then closes the link as Close does. False,
 // with nothing run, while another sequence is under way. Without a link thread (tests that
-// call the routines directly) body runs here and now.
-bool RunSequence(const std::function<void()>& body, bool cancelAtOnce = false);
+// call the routines directly) body runs here and now. done, when given, runs on the GUI
+// thread once the sequence has ended.
+bool RunSequence(const std::function<void()>& body, bool cancelAtOnce = false,
+                 const std::function<void()>& done = {});
+// Called on the GUI thread after every sequence of the panel has ended (windows that show
+// what the decade presents look again).
+void AddSequenceEndedHook(std::function<void()> hook);
 // Exit, the frame's close button, an end signal: the sequence under way is cancelled, the
 // link closed with its local command on the link thread, then the event loop ends. The
 // loop ends anyway after kExitBoundMs, when a library call on the link does not return.

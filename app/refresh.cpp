@@ -91,9 +91,10 @@ void Paint(const decade::StateRead& read) {
 
 }  // namespace
 
-int RefreshScreen() {
+int RefreshScreen(decade::StateRead* found) {
     decade::StateRead read;
     const bool done = panelSession.ReadState(ShownState(), read);
     Paint(read);
+    if (found != nullptr) *found = read;
     return done ? 1 : 0;
 }

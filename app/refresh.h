@@ -1,4 +1,9 @@
 #pragma once
 
+namespace decade {
+struct StateRead;
+}
+
 // Reads the decade's state back onto the panel; 0 as soon as a query cannot be sent.
-int RefreshScreen();
+// found, when given, receives what the read found.
+int RefreshScreen(decade::StateRead* found = nullptr);
