@@ -153,7 +153,8 @@ ui::PanelDescription BuildMainPanel() {
     // The tools stand right of the link frame: after the Open button in the Tab order.
     QWidget::setTabOrder(form.comToggle, PortsButton(window));
     QWidget::setTabOrder(PortsButton(window), LogButton(window));
-    QWidget::setTabOrder(LogButton(window), form.functionRing);
+    QWidget::setTabOrder(LogButton(window), SequenceButton(window));
+    QWidget::setTabOrder(SequenceButton(window), form.functionRing);
 
     ui::PanelDescription d;
     d.window = window;

@@ -15,6 +15,7 @@
 
 #include "app/log_window.h"
 #include "app/ports_dialog.h"
+#include "app/sequence_window.h"
 #include "app/shared_state.h"
 #include "app/texts.h"
 #include "platform/serial_ports.h"
@@ -45,19 +46,32 @@ class PanelTools : public QObject {
         log_ = new QPushButton(window);
         log_->setObjectName(QStringLiteral("logButton"));
         log_->setAutoDefault(false);
-        // The device above the two buttons, right of the link frame.
+        sequence_ = new QPushButton(window);
+        sequence_->setObjectName(QStringLiteral("sequenceButton"));
+        sequence_->setAutoDefault(false);
+        // The device above the buttons, right of the link frame.
         place->addWidget(label_);
         auto* buttons = new QHBoxLayout();
         buttons->addWidget(ports_);
         buttons->addWidget(log_);
         buttons->addStretch();
         place->addLayout(buttons);
+        // The sequence button below them: beside them the panel would outgrow a small screen.
+        auto* second = new QHBoxLayout();
+        second->addWidget(sequence_);
+        second->addStretch();
+        place->addLayout(second);
         place->addStretch();
         logWindow_ = new LogWindow();
         QObject::connect(window, &QObject::destroyed, logWindow_, [w = logWindow_] { delete w; });
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), window);
         QObject::connect(shortcut, &QShortcut::activated, this, [this] { ShowLog(); });
         QObject::connect(log_, &QPushButton::clicked, this, [this] { ShowLog(); });
+        sequenceWindow_ = new SequenceWindow();
+        QObject::connect(window, &QObject::destroyed, sequenceWindow_, [w = sequenceWindow_] { delete w; });
+        auto* sequenceKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), window);
+        QObject::connect(sequenceKey, &QShortcut::activated, this, [this] { ShowSequence(); });
+        QObject::connect(sequence_, &QPushButton::clicked, this, [this] { ShowSequence(); });
         QObject::connect(ports_, &QPushButton::clicked, this, [this] { OpenPorts(); });
         QObject::connect(ring_, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
 
@@ -79,6 +93,9 @@ class PanelTools : public QObject {
         log_->setText(Text(QT_TRANSLATE_NOOP("PanelTools", "&Log")));
         log_->setToolTip(Text(QT_TRANSLATE_NOOP("PanelTools", "Link log (Ctrl+L)")));
         logWindow_->SetCzech(czech);
+        sequence_->setText(Text(QT_TRANSLATE_NOOP("PanelTools", "Se&quence…")));
+        sequence_->setToolTip(Text(QT_TRANSLATE_NOOP("PanelTools", "Step lists and ramps with a plot (Ctrl+E)")));
+        sequenceWindow_->SetCzech(czech);
         ShowDevice();
     }
 
@@ -130,6 +147,12 @@ class PanelTools : public QObject {
         logWindow_->activateWindow();
     }
 
+    void ShowSequence() {
+        sequenceWindow_->show();
+        sequenceWindow_->raise();
+        sequenceWindow_->activateWindow();
+    }
+
     PortsDialog* OpenPorts() {
         if (dialog_ == nullptr) {
             dialog_ = new PortsDialog(window_, czech_);
@@ -144,7 +167,9 @@ class PanelTools : public QObject {
     QLabel* label_;
     QPushButton* ports_;
     QPushButton* log_;
+    QPushButton* sequence_;
     LogWindow* logWindow_;
+    SequenceWindow* sequenceWindow_;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -228,4 +253,12 @@ QPushButton* LogButton(QWidget* window) {
 
 LogWindow* PanelLogWindow(QWidget* window) {
     return Part(window, &PanelTools::logWindow_);
+}
+
+QPushButton* SequenceButton(QWidget* window) {
+    return Part(window, &PanelTools::sequence_);
+}
+
+SequenceWindow* PanelSequenceWindow(QWidget* window) {
+    return Part(window, &PanelTools::sequenceWindow_);
 }

@@ -1,12 +1,14 @@
 // What the main panel offers around the link besides its twenty controls: next to the COM
 // ring the device the chosen COM number names and whether it is there, a mark on every COM
-// number whose device is there, the Ports… button with its dialog, and the Log button
-// (and Ctrl+L) with the Log window.
+// number whose device is there, the Ports… button with its dialog, the Log button (and
+// Ctrl+L) with the Log window, and the Sequence… button (and Ctrl+E) with the Sequence
+// window.
 #pragma once
 
 #include <string>
 
 class LogWindow;
+class SequenceWindow;
 class QBoxLayout;
 class QComboBox;
 class QLabel;
@@ -31,3 +33,5 @@ QLabel* PortDeviceLabel(QWidget* window);
 QPushButton* PortsButton(QWidget* window);
 QPushButton* LogButton(QWidget* window);
 LogWindow* PanelLogWindow(QWidget* window);
+QPushButton* SequenceButton(QWidget* window);
+SequenceWindow* PanelSequenceWindow(QWidget* window);

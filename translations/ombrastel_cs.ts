@@ -111,10 +111,6 @@
 <context>
     <name>OmbrastelPanel</name>
     <message>
-        <source>Ombrastel</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>&amp;Interface</source>
         <translation>&amp;Komunikace</translation>
     </message>
@@ -147,16 +143,8 @@
         <translation>&amp;Jednotka</translation>
     </message>
     <message>
-        <source>4W &lt; &amp;2W</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>&amp;Output</source>
         <translation>&amp;Výstup</translation>
-    </message>
-    <message>
-        <source>R&amp;0</source>
-        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Temperature stan&amp;dard</source>
@@ -251,6 +239,321 @@
     <message>
         <source>not found</source>
         <translation>nenalezen</translation>
+    </message>
+    <message>
+        <source>Se&amp;quence…</source>
+        <translation>Sekvence &amp;hodnot…</translation>
+    </message>
+    <message>
+        <source>Step lists and ramps with a plot (Ctrl+E)</source>
+        <translation>Seznamy kroků a rampy s grafem (Ctrl+E)</translation>
+    </message>
+</context>
+<context>
+    <name>SequenceWindow</name>
+    <message>
+        <source>not a dwell time in seconds</source>
+        <translation>není doba prodlevy v sekundách</translation>
+    </message>
+    <message>
+        <source>not a number</source>
+        <translation>není číslo</translation>
+    </message>
+    <message>
+        <source>Sequence</source>
+        <translation>Sekvence</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>Přid&amp;at</translation>
+    </message>
+    <message>
+        <source>Re&amp;move</source>
+        <translation>Odeb&amp;rat</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>Na&amp;horu</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>Do&amp;lů</translation>
+    </message>
+    <message>
+        <source>&amp;Number of steps</source>
+        <translation>Počet &amp;kroků</translation>
+    </message>
+    <message>
+        <source>&amp;Open…</source>
+        <translation>O&amp;tevřít…</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>Pau&amp;za</translation>
+    </message>
+    <message>
+        <source>Resum&amp;e</source>
+        <translation>Pokra&amp;čovat</translation>
+    </message>
+    <message>
+        <source>Save p&amp;lot…</source>
+        <translation>Uložit &amp;graf…</translation>
+    </message>
+    <message>
+        <source>Add a step after the chosen one (Insert)</source>
+        <translation>Přidat krok za vybraný (Insert)</translation>
+    </message>
+    <message>
+        <source>Remove the chosen steps (Delete)</source>
+        <translation>Odebrat vybrané kroky (Delete)</translation>
+    </message>
+    <message>
+        <source>Move the chosen step up (Ctrl+Up)</source>
+        <translation>Posunout vybraný krok nahoru (Ctrl+šipka nahoru)</translation>
+    </message>
+    <message>
+        <source>Move the chosen step down (Ctrl+Down)</source>
+        <translation>Posunout vybraný krok dolů (Ctrl+šipka dolů)</translation>
+    </message>
+    <message>
+        <source>End the run now (Esc)</source>
+        <translation>Ukončit běh hned (Esc)</translation>
+    </message>
+    <message>
+        <source>Ramp</source>
+        <translation>Rampa</translation>
+    </message>
+    <message>
+        <source>&amp;To</source>
+        <translation>&amp;Do</translation>
+    </message>
+    <message>
+        <source>&amp;Dwell [s]</source>
+        <translation>&amp;Prodleva [s]</translation>
+    </message>
+    <message>
+        <source>Ramp from</source>
+        <translation>Rampa od</translation>
+    </message>
+    <message>
+        <source>Ramp to</source>
+        <translation>Rampa do</translation>
+    </message>
+    <message>
+        <source>Step size or number of steps</source>
+        <translation>Velikost kroku nebo počet kroků</translation>
+    </message>
+    <message>
+        <source>Dwell of each ramp step in seconds</source>
+        <translation>Prodleva každého kroku rampy v sekundách</translation>
+    </message>
+    <message>
+        <source>Steps</source>
+        <translation>Kroky</translation>
+    </message>
+    <message>
+        <source>Results</source>
+        <translation>Výsledky</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Průběh</translation>
+    </message>
+    <message>
+        <source>Plot of the value set and read back</source>
+        <translation>Graf nastavené a zpětně přečtené hodnoty</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Stav</translation>
+    </message>
+    <message>
+        <source>Function</source>
+        <translation>Funkce</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>Nastaveno</translation>
+    </message>
+    <message>
+        <source>Read back</source>
+        <translation>Přečteno</translation>
+    </message>
+    <message>
+        <source>Time [s]</source>
+        <translation>Čas [s]</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Hodnota</translation>
+    </message>
+    <message>
+        <source>Dwell [s]</source>
+        <translation>Prodleva [s]</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Stav kroku</translation>
+    </message>
+    <message>
+        <source>No decade is connected: the steps can be edited, opened and saved.</source>
+        <translation>Není připojena žádná dekáda: kroky lze upravovat, otevírat a ukládat.</translation>
+    </message>
+    <message>
+        <source>These steps are for %1, the decade presents %2: choose %1 on the panel, or Clear.</source>
+        <translation>Tyto kroky jsou pro %1, dekáda nabízí %2: zvolte na panelu %1, nebo kroky vymažte.</translation>
+    </message>
+    <message>
+        <source>%1: the value cannot be set now.</source>
+        <translation>%1: hodnotu nyní nelze nastavit.</translation>
+    </message>
+    <message>
+        <source>not a whole number from 1 to 10000</source>
+        <translation>není celé číslo od 1 do 10000</translation>
+    </message>
+    <message>
+        <source>The ramp makes no step, or more than 10000: nothing was changed.</source>
+        <translation>Rampa nedává žádný krok, nebo víc než 10000: nic se nezměnilo.</translation>
+    </message>
+    <message>
+        <source>The ramp made %1 steps.</source>
+        <translation>Rampa vytvořila %1 kroků.</translation>
+    </message>
+    <message>
+        <source>more than 10000 steps</source>
+        <translation>víc než 10000 kroků</translation>
+    </message>
+    <message>
+        <source>line %1: &apos;%2&apos; is no function</source>
+        <translation>řádek %1: '%2' není funkce</translation>
+    </message>
+    <message>
+        <source>line %1: the step is for %2, not for %3</source>
+        <translation>řádek %1: krok je pro %2, ne pro %3</translation>
+    </message>
+    <message>
+        <source>Open steps</source>
+        <translation>Otevřít kroky</translation>
+    </message>
+    <message>
+        <source>Opened %1.</source>
+        <translation>Otevřeno %1.</translation>
+    </message>
+    <message>
+        <source>Could not open %1: %2</source>
+        <translation>%1 nelze otevřít: %2</translation>
+    </message>
+    <message>
+        <source>Save steps</source>
+        <translation>Uložit kroky</translation>
+    </message>
+    <message>
+        <source>Saved %1.</source>
+        <translation>Uloženo %1.</translation>
+    </message>
+    <message>
+        <source>Could not save %1: %2</source>
+        <translation>%1 nelze uložit: %2</translation>
+    </message>
+    <message>
+        <source>Save plot</source>
+        <translation>Uložit graf</translation>
+    </message>
+    <message>
+        <source>Save results</source>
+        <translation>Uložit výsledky</translation>
+    </message>
+    <message>
+        <source>The link is busy: the run did not start.</source>
+        <translation>Spojení je zaneprázdněno: běh se nespustil.</translation>
+    </message>
+    <message>
+        <source>Running; the panel takes no input until the run ends.</source>
+        <translation>Běží; panel do konce běhu nepřijímá vstup.</translation>
+    </message>
+    <message>
+        <source>done</source>
+        <translation>hotovo</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>odmítnuto</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>bez odpovědi</translation>
+    </message>
+    <message>
+        <source>link gone</source>
+        <translation>spojení ztraceno</translation>
+    </message>
+    <message>
+        <source>value cannot be set now</source>
+        <translation>hodnotu nyní nelze nastavit</translation>
+    </message>
+    <message>
+        <source>running</source>
+        <translation>běží</translation>
+    </message>
+    <message>
+        <source>Done: %1 steps.</source>
+        <translation>Hotovo: %1 kroků.</translation>
+    </message>
+    <message>
+        <source>Stopped after step %1 of %2.</source>
+        <translation>Zastaveno po kroku %1 z %2.</translation>
+    </message>
+    <message>
+        <source>Ended at step %1 of %2: %3.</source>
+        <translation>Skončeno u kroku %1 z %2: %3.</translation>
+    </message>
+    <message>
+        <source>Ended after step %1 of %2: the link was closed.</source>
+        <translation>Skončeno po kroku %1 z %2: spojení bylo uzavřeno.</translation>
+    </message>
+    <message>
+        <source>Step %1 of %2, %3 left</source>
+        <translation>Krok %1 z %2, zbývá %3</translation>
+    </message>
+    <message>
+        <source> (paused)</source>
+        <translation> (pozastaveno)</translation>
+    </message>
+    <message>
+        <source>%1 steps, %2</source>
+        <translation>%1 kroků, %2</translation>
+    </message>
+    <message>
+        <source>&amp;Clear</source>
+        <translation>Vy&amp;mazat</translation>
+    </message>
+    <message>
+        <source>Step si&amp;ze</source>
+        <translation>&amp;Velikost kroku</translation>
+    </message>
+    <message>
+        <source>F&amp;ill</source>
+        <translation>V&amp;yplnit</translation>
+    </message>
+    <message>
+        <source>&amp;Save…</source>
+        <translation>&amp;Uložit…</translation>
+    </message>
+    <message>
+        <source>&amp;Run</source>
+        <translation>&amp;Spustit</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Zastavit</translation>
+    </message>
+    <message>
+        <source>Sa&amp;ve results…</source>
+        <translation>Uložit výsl&amp;edky…</translation>
+    </message>
+    <message>
+        <source>&amp;From</source>
+        <translation>&amp;Od</translation>
     </message>
 </context>
 </TS>

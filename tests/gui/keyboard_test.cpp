@@ -20,6 +20,7 @@
 #include "app/panel.h"
 #include "app/log_window.h"
 #include "app/panel_tools.h"
+#include "app/sequence_window.h"
 #include "app/shared_state.h"
 #include "platform/ui.h"
 #include "support/link_fixture.h"
@@ -28,10 +29,13 @@ namespace {
 
 constexpr int kPorts = -1;  // the tools right of the link frame
 constexpr int kLog = -2;
+constexpr int kSequence = -3;
 
 QWidget* Tool(int id) {
-    return id == kPorts ? static_cast<QWidget*>(PortsButton(ui::PanelWindow(panelHandle)))
-                        : static_cast<QWidget*>(LogButton(ui::PanelWindow(panelHandle)));
+    QWidget* window = ui::PanelWindow(panelHandle);
+    return id == kPorts ? static_cast<QWidget*>(PortsButton(window))
+           : id == kLog ? static_cast<QWidget*>(LogButton(window))
+                        : static_cast<QWidget*>(SequenceButton(window));
 }
 
 QWidget* Widget(int id) {
@@ -46,6 +50,7 @@ int Focused() {
         }
         if (w == Tool(kPorts)) return kPorts;
         if (w == Tool(kLog)) return kLog;
+        if (w == Tool(kSequence)) return kSequence;
     }
     return 0;
 }
@@ -67,9 +72,9 @@ class KeyboardTest : public PanelLinkTest {};
 
 TEST_F(KeyboardTest, TabFollowsTheReadingOrderWithoutALink) {
     ShowFreshPanel(3);
-    EXPECT_EQ(TabRound(RING), (std::vector<int>{RING, SERIAL, RATE, COM, kPorts, kLog, END}));
+    EXPECT_EQ(TabRound(RING), (std::vector<int>{RING, SERIAL, RATE, COM, kPorts, kLog, kSequence, END}));
     Choose(RING, 1);  // GPIB: the address instead of port and rate, no Ports button
-    EXPECT_EQ(TabRound(RING), (std::vector<int>{RING, NUM_ADR, COM, kLog, END}));
+    EXPECT_EQ(TabRound(RING), (std::vector<int>{RING, NUM_ADR, COM, kLog, kSequence, END}));
 }
 
 // With a link: Close, the tools, then function, unit, value, R0, threshold, standard,
@@ -82,12 +87,12 @@ TEST_F(KeyboardTest, TabFollowsTheReadingOrderWithALink) {
     };
     const std::vector<Case> cases = {
         {"--model V212 --function 2", 0,
-         {COM, kPorts, kLog, FUNCTION, UNIT, VALUE, RNULA, THRESHOLD, END}},
-        {"--model V330A", 0, {COM, kPorts, kLog, FUNCTION, VALUE, CMD_OUTPUT, CMD_SHORT, END}},
-        {"--model V150", 0, {COM, kPorts, kLog, FUNCTION, VALUE, CMD_GND, CMD_OUTPUT, END}},
+         {COM, kPorts, kLog, kSequence, FUNCTION, UNIT, VALUE, RNULA, THRESHOLD, END}},
+        {"--model V330A", 0, {COM, kPorts, kLog, kSequence, FUNCTION, VALUE, CMD_OUTPUT, CMD_SHORT, END}},
+        {"--model V150", 0, {COM, kPorts, kLog, kSequence, FUNCTION, VALUE, CMD_GND, CMD_OUTPUT, END}},
         {"--model V211", 3000,
-         {COM, kPorts, kLog, FUNCTION, VALUE, RING_STANDARD, RING_SCALE, END}},
-        {"--model V090", 0, {COM, kPorts, kLog, FUNCTION, VALUE, CMD_GND, CMD_SHORT, CMD_OUTPUT, END}},
+         {COM, kPorts, kLog, kSequence, FUNCTION, VALUE, RING_STANDARD, RING_SCALE, END}},
+        {"--model V090", 0, {COM, kPorts, kLog, kSequence, FUNCTION, VALUE, CMD_GND, CMD_SHORT, CMD_OUTPUT, END}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -115,7 +120,7 @@ QChar Letter(const QString& text) {
 }
 
 const std::vector<int> kLabelled = {RING,     NUM_ADR, SERIAL,     RATE,       COM,   kPorts,
-                                    kLog,     FUNCTION, UNIT,      THRESHOLD,  VALUE, RNULA,
+                                    kLog, kSequence,     FUNCTION, UNIT,      THRESHOLD,  VALUE, RNULA,
                                     RING_STANDARD, RING_SCALE, CMD_GND, CMD_SHORT, CMD_OUTPUT,
                                     END};
 
@@ -192,6 +197,13 @@ TEST_F(KeyboardTest, AltLetterReachesEachControl) {
         QTest::qWait(200);  // a letter presses a button as a short animated click
         EXPECT_TRUE(static_cast<QWidget*>(PanelLogWindow(ui::PanelWindow(panelHandle)))->isVisible());
         static_cast<QWidget*>(PanelLogWindow(ui::PanelWindow(panelHandle)))->hide();
+        // And the Sequence button's the Sequence window.
+        QApplication::setActiveWindow(ui::PanelWindow(panelHandle));
+        QTest::keyClick(ui::PanelWindow(panelHandle), Qt::Key(Letter(Shown(kSequence)).unicode()),
+                        Qt::AltModifier);
+        QTest::qWait(200);
+        EXPECT_TRUE(static_cast<QWidget*>(PanelSequenceWindow(ui::PanelWindow(panelHandle)))->isVisible());
+        static_cast<QWidget*>(PanelSequenceWindow(ui::PanelWindow(panelHandle)))->hide();
     }
 }
 

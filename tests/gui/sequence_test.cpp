@@ -1,0 +1,466 @@
+// The Sequence window on the real panel against the simulated decade: a ramp fills the
+// steps, a run puts exactly the value commands and refreshes on the wire with the dwell
+// between them, Pause holds, Stop ends, a refusal or a silent or lost decade ends the run
+// at its step, and a file the window saves runs unchanged in ombrastel-ctl.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QChart>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QThread>
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/open_close.h"
+#include "app/panel.h"
+#include "app/panel_tools.h"
+#include "app/sequence_run.h"
+#include "app/sequence_window.h"
+#include "app/shared_state.h"
+#include "platform/link_thread.h"
+#include "platform/ui.h"
+#include "support/panel_fixture.h"
+#include "support/sim_fixture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const Lines kRefresh2 = {"V?", "A?", "R?", "W?"};
+// The lines the panel's open of the V212 below sends.
+constexpr int kOpenExchanges = 12;
+
+template <typename Done>
+bool ServeUntil(Done done, double seconds) {
+    const auto start = Clock::now();
+    while (!done()) {
+        if (SecondsSince(start) > seconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void Serve(double seconds) {
+    ServeUntil([] { return false; }, seconds);
+}
+
+class SequenceTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ShowFreshPanel(3);
+        linkthread::Start();
+    }
+    void TearDown() override {
+        sequence::Stop();
+        WaitLinkIdle();
+        if (Win() != nullptr) Win()->hide();
+        RunSequence([] { CloseCommunic(); });
+        WaitLinkIdle();
+        EXPECT_TRUE(linkthread::Stop(std::chrono::seconds(5)));
+        sim_.reset();
+        ResetSharedState();
+    }
+
+    // A V212 on COM1, opened by the panel, its function resistance ("Output [kOhm]").
+    void OpenDecade(std::vector<std::string> args, int lang = 3) {
+        args.insert(args.begin(), {"--model", "V212", "--function", "0", "--value", "1500"});
+        sim_.reset();
+        sim_ = std::make_unique<simtest::SimFixture>(args);
+        ASSERT_TRUE(sim_->ok()) << sim_->error();
+        ShowFreshPanel(lang);
+        OpenSerial(1, 9600);
+        ASSERT_TRUE(WaitLinkIdle());
+        ASSERT_EQ(connected, 1) << boxes_.Texts();
+        ASSERT_EQ(valueExponent, 3);
+        // The window, opened with its button.
+        QTest::mouseClick(SequenceButton(ui::PanelWindow(panelHandle)), Qt::LeftButton);
+        ASSERT_TRUE(Win()->isVisible());
+        openLines_ = sim_->Lines().size();
+        sim_->ClearTranscript();
+    }
+
+    static SequenceWindow* Win() { return PanelSequenceWindow(ui::PanelWindow(panelHandle)); }
+    template <typename T>
+    static T* Part(const char* name) {
+        T* part = Win()->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(part, nullptr) << name;
+        return part;
+    }
+    static void Click(const char* name) {
+        auto* button = Part<QAbstractButton>(name);
+        ASSERT_TRUE(button->isEnabled()) << name << " is dimmed";
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    static void Enter(const char* field, const QString& text) {
+        auto* edit = Part<QLineEdit>(field);
+        edit->selectAll();
+        edit->del();
+        QTest::keyClicks(edit, text);
+    }
+    // Fills the ramp fields and presses Fill.
+    static void Ramp(const QString& from, const QString& to, bool byCount, const QString& n,
+                     const QString& dwell) {
+        Enter("rampFrom", from);
+        Enter("rampTo", to);
+        Part<QRadioButton>(byCount ? "rampByCount" : "rampByStep")->setChecked(true);
+        Enter("rampStepOrCount", n);
+        Enter("rampDwell", dwell);
+        Click("rampFill");
+    }
+    static QStringList Column(QTableWidget* table, int column) {
+        QStringList texts;
+        for (int row = 0; row < table->rowCount(); ++row) texts << table->item(row, column)->text();
+        return texts;
+    }
+    static std::vector<double> Bases() {
+        std::vector<double> values;
+        for (const sequence::Step& s : Win()->Steps()) values.push_back(s.value);
+        return values;
+    }
+    static bool RunEnded(double seconds = 20.0) {
+        return ServeUntil([] { return !sequence::Running() && !linkthread::Busy(); }, seconds);
+    }
+    // The times the value commands reached the decade.
+    std::vector<double> ValueCommandTimes() const {
+        std::vector<double> times;
+        for (const sim::Record& r : sim_->server().Transcript()) {
+            if (r.bytes.rfind("A ", 0) == 0) times.push_back(r.seconds);
+        }
+        return times;
+    }
+
+    MessageRecorder boxes_;
+    std::unique_ptr<simtest::SimFixture> sim_;
+    std::size_t openLines_ = 0;  // what the open sent
+};
+
+TEST_F(SequenceTest, RampFillsTheExpectedRows) {
+    OpenDecade({});
+    const struct {
+        const char* from;
+        const char* to;
+        bool byCount;
+        const char* n;
+        QStringList shown;           // in kOhm, as the table shows them
+        std::vector<double> base;    // in ohm, as they go out
+    } cases[] = {
+        {"0", "1", false, "0.25", {"0", "0.25", "0.5", "0.75", "1"}, {0, 250, 500, 750, 1000}},
+        {"10", "1", false, "3", {"10", "7", "4", "1"}, {10000, 7000, 4000, 1000}},
+        {"10", "1", false, "-4", {"10", "6", "2"}, {10000, 6000, 2000}},
+        {"0", "1", false, "0.1",
+         {"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1"},
+         {0, 100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}},
+        {"2,5", "3", false, "0,25", {"2.5", "2.75", "3"}, {2500, 2750, 3000}},
+        {"1", "2", true, "3", {"1", "1.5", "2"}, {1000, 1500, 2000}},
+        {"5", "9", true, "1", {"5"}, {5000}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " " + c.to + " " + c.n);
+        Ramp(c.from, c.to, c.byCount, c.n, "0.5");
+        EXPECT_EQ(Column(Win()->StepTable(), 0), c.shown);
+        const std::vector<double> bases = Bases();
+        ASSERT_EQ(bases.size(), c.base.size());
+        for (std::size_t i = 0; i < bases.size(); ++i) EXPECT_NEAR(bases[i], c.base[i], 1e-9) << i;
+        EXPECT_EQ(Column(Win()->StepTable(), 1), QStringList(c.shown.size(), QStringLiteral("0.5")));
+    }
+    EXPECT_EQ(Win()->StepTable()->horizontalHeaderItem(0)->text(), QStringLiteral("Value [kOhm]"));
+
+    // What is no ramp leaves the table as it was and says why on the field.
+    const QStringList before = Column(Win()->StepTable(), 0);
+    const struct {
+        const char* from;
+        const char* n;
+        bool byCount;
+        const char* dwell;
+        const char* field;
+        const char* why;
+    } refused[] = {
+        {"1.2.3", "1", false, "1", "rampFrom", "not a number"},
+        {"0", "0", false, "1", nullptr, "The ramp makes no step, or more than 10000: nothing was changed."},
+        {"0", "0.00001", false, "1", nullptr, "The ramp makes no step, or more than 10000: nothing was changed."},
+        {"0", "2.5", true, "1", "rampStepOrCount", "not a whole number from 1 to 10000"},
+        {"0", "1", false, "-1", "rampDwell", "not a dwell time in seconds"},
+        {"0", "1", false, "abc", "rampDwell", "not a dwell time in seconds"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(std::string(r.from) + " " + r.n + " " + r.dwell);
+        Ramp(r.from, "1", r.byCount, r.n, r.dwell);
+        EXPECT_EQ(Column(Win()->StepTable(), 0), before);
+        EXPECT_EQ(Win()->StatusText().toStdString(), r.why);
+        if (r.field != nullptr) {
+            EXPECT_EQ(Part<QLineEdit>(r.field)->toolTip().toStdString(), r.why);
+        }
+    }
+    EXPECT_TRUE(sim_->Lines().empty()) << "filling the table sends nothing";
+}
+
+TEST_F(SequenceTest, FiveStepsPutTheValueCommandsAndRefreshesWithTheirDwell) {
+    OpenDecade({});
+    Ramp("1", "5", true, "5", "0.2");
+    const auto started = Clock::now();
+    Click("runSequence");
+    ASSERT_TRUE(sequence::Running());
+    ASSERT_TRUE(RunEnded());
+    const double took = SecondsSince(started);
+
+    Lines expected;
+    for (const char* v : {"A 1000", "A 2000", "A 3000", "A 4000", "A 5000"}) expected = expected + Lines{v} + kRefresh2;
+    EXPECT_EQ(sim_->Lines(), expected);
+    EXPECT_TRUE(boxes_.messages().empty()) << boxes_.Texts();
+    // Each value holds for its dwell, counted from the moment it went out.
+    const std::vector<double> times = ValueCommandTimes();
+    ASSERT_EQ(times.size(), 5u);
+    for (std::size_t i = 1; i < times.size(); ++i) EXPECT_NEAR(times[i] - times[i - 1], 0.2, 0.05) << i;
+    EXPECT_GE(took, 1.0) << "the last value is held for its dwell too";
+    EXPECT_LT(took, 1.6);
+
+    // The panel shows the last value read back; the results and the plot have every step.
+    EXPECT_DOUBLE_EQ(Number(VALUE), 5.0);
+    EXPECT_EQ(Column(Win()->ResultTable(), 1), (QStringList{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(Column(Win()->ResultTable(), 2), (QStringList{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(Column(Win()->ResultTable(), 3), QStringList(5, QStringLiteral("done")));
+    EXPECT_EQ(Column(Win()->StepTable(), 2), QStringList(5, QStringLiteral("done")));
+    EXPECT_EQ(Win()->StatusText(), QStringLiteral("Done: 5 steps."));
+    EXPECT_EQ(Win()->Progress()->value(), 5);
+    auto* set = qobject_cast<QLineSeries*>(Win()->Chart()->series().at(0));
+    auto* read = qobject_cast<QLineSeries*>(Win()->Chart()->series().at(1));
+    ASSERT_TRUE(set != nullptr && read != nullptr);
+    // Drawn as steps: flat at 1 until the 2 goes out, then flat at 2, ...
+    ASSERT_GE(set->count(), 10);
+    EXPECT_DOUBLE_EQ(set->at(0).y(), 1.0);
+    EXPECT_DOUBLE_EQ(set->at(set->count() - 1).y(), 5.0);
+    EXPECT_NEAR(set->at(set->count() - 1).x(), took, 0.3);
+    EXPECT_EQ(read->count(), set->count());
+
+    // The results as CSV and the plot as PNG.
+    QString why;
+    const QString csv = QDir::current().filePath(QStringLiteral("results.csv"));
+    ASSERT_TRUE(Win()->SaveResults(csv, &why)) << why.toStdString();
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], QStringLiteral("time_s,set,read_back,unit,status"));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("0.000,1000,1000,Ohm,done"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[5].endsWith(QStringLiteral(",5000,5000,Ohm,done"))) << lines[5].toStdString();
+    const QString png = QDir::current().filePath(QStringLiteral("plot.png"));
+    ASSERT_TRUE(Win()->SavePlot(png, &why)) << why.toStdString();
+    const QImage image(png);
+    EXPECT_GE(image.width(), 400);
+    EXPECT_GE(image.height(), 250);
+}
+
+TEST_F(SequenceTest, PauseHoldsTheValueResumeGoesOnStopEndsAtOnce) {
+    OpenDecade({});
+    Ramp("1", "3", true, "3", "0.4");
+    Click("runSequence");
+    ASSERT_TRUE(ServeUntil([] { return Win()->ResultTable()->rowCount() == 1; }, 5.0));
+    Click("pauseSequence");
+    const double leftAtPause = sequence::SecondsLeft();
+    EXPECT_GT(leftAtPause, 0.8);
+    EXPECT_LT(leftAtPause, 1.2);
+    EXPECT_TRUE(Win()->Progress()->format().contains(QStringLiteral("(paused)")))
+        << Win()->Progress()->format().toStdString();
+    // The panel takes no input meanwhile: a value typed there goes nowhere.
+    auto* value = W(VALUE)->findChild<QLineEdit*>();
+    ASSERT_NE(value, nullptr);
+    QTest::keyClicks(value, QStringLiteral("9"));
+    QTest::keyClick(value, Qt::Key_Return);
+    Serve(0.8);
+    EXPECT_EQ(sim_->Lines(), Lines{"A 1000"} + kRefresh2) << "paused for twice the dwell";
+    EXPECT_NEAR(sequence::SecondsLeft(), leftAtPause, 0.02) << "the clock stands while paused";
+
+    const auto resumed = Clock::now();
+    Click("resumeSequence");
+    ASSERT_TRUE(ServeUntil([] { return Win()->ResultTable()->rowCount() == 2; }, 5.0));
+    const double gap = SecondsSince(resumed);
+    EXPECT_LT(gap, 0.4 + 0.05) << "the rest of the first dwell, not a new one";
+    // Stop in the second dwell: the run ends now, the third value never goes out.
+    const auto stopped = Clock::now();
+    Click("stopSequence");
+    ASSERT_TRUE(RunEnded(2.0));
+    EXPECT_LT(SecondsSince(stopped), 0.15);
+    Serve(0.5);
+    EXPECT_EQ(sim_->Lines(), Lines{"A 1000"} + kRefresh2 + Lines{"A 2000"} + kRefresh2);
+    EXPECT_EQ(Win()->StatusText(), QStringLiteral("Stopped after step 2 of 3."));
+    EXPECT_TRUE(boxes_.messages().empty()) << boxes_.Texts();
+    // The panel takes input again.
+    sim_->ClearTranscript();
+    Type(VALUE, "7");
+    EXPECT_EQ(sim_->Lines(), Lines{"A 7000"} + kRefresh2);
+}
+
+// A refusal, a silent decade and a lost link each end the run at their step with the
+// panel's own message, in both languages, and the step says what happened.
+TEST_F(SequenceTest, ARefusalOrALinkFailureEndsTheRunAtThatStep) {
+    const Lines step1 = Lines{"A 1000"} + kRefresh2;
+    const Lines step2 = Lines{"A 2000"} + kRefresh2;
+    const Lines refused = step1 + step2 + Lines{"A 3000"} + kRefresh2;
+    // The open of a V212 takes kOpenExchanges exchanges; the second step's value is the
+    // sixth exchange after it.
+    const std::string silentAfter = std::to_string(kOpenExchanges + 5);
+    const struct {
+        std::vector<std::string> args;
+        int lang;
+        Lines wire;  // after the open
+        const char* box;
+        int failed;  // the step that ended the run, from 0
+        const char* state;
+        const char* status;
+        int connectedAfter;
+    } cases[] = {
+        {{"--refuse", "A 3000"}, 3, refused, "Could not set value!", 2, "refused",
+         "Ended at step 3 of 5: refused.", 1},
+        {{"--refuse", "A 3000"}, 1, refused, "Hodnotu nelze nastavit!", 2, "odmítnuto",
+         "Skončeno u kroku 3 z 5: odmítnuto.", 1},
+        {{"--silent-after", silentAfter}, 3, step1 + Lines{"A 2000"}, "Communication failed.", 1,
+         "no answer", "Ended at step 2 of 5: no answer.", 1},
+        {{"--drop-after", silentAfter}, 3, step1 + Lines{"A 2000", "<drop>"}, "Communication failed.", 1,
+         "link gone", "Ended at step 2 of 5: link gone.", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + std::to_string(c.lang));
+        OpenDecade(c.args, c.lang);
+        ASSERT_EQ(openLines_, static_cast<std::size_t>(kOpenExchanges));
+        Ramp("1", "5", true, "5", "0");
+        boxes_.clear();
+        Click("runSequence");
+        ASSERT_TRUE(RunEnded());
+        Serve(0.3);
+        EXPECT_EQ(sim_->Lines(), c.wire);
+        ASSERT_EQ(boxes_.messages().size(), 1u) << boxes_.Texts();
+        EXPECT_EQ(boxes_.messages()[0].second, c.box);
+        const int failed = c.failed;
+        EXPECT_EQ(Win()->StepTable()->item(failed, 2)->text().toStdString(), c.state);
+        EXPECT_NE(Win()->StepTable()->item(failed, 0)->background(), QBrush());
+        EXPECT_EQ(Win()->StepTable()->item(failed + 1, 2)->text(), QString()) << "never started";
+        EXPECT_EQ(Win()->ResultTable()->rowCount(), failed + 1);
+        EXPECT_EQ(Win()->StatusText().toStdString(), c.status);
+        EXPECT_EQ(connected, c.connectedAfter);
+        RunSequence([] { CloseCommunic(); });
+        WaitLinkIdle();
+        Win()->hide();
+    }
+}
+
+TEST_F(SequenceTest, AFileSavedByTheWindowRunsUnchangedInCtl) {
+    OpenDecade({});
+    Ramp("0,5", "2", false, "0.5", "0");
+    QString why;
+    const QString path = QDir::current().filePath(QStringLiteral("steps.csv"));
+    ASSERT_TRUE(Win()->SaveSteps(path, &why)) << why.toStdString();
+    Click("runSequence");
+    ASSERT_TRUE(RunEnded());
+    const Lines panelWire = sim_->Lines();
+    EXPECT_EQ(panelWire, Lines{"A 500"} + kRefresh2 + Lines{"A 1000"} + kRefresh2 + Lines{"A 1500"} +
+                             kRefresh2 + Lines{"A 2000"} + kRefresh2);
+
+    // The panel lets the decade go; the script runs the same file on the same port.
+    RunSequence([] { CloseCommunic(); });
+    WaitLinkIdle();
+    sim_->ClearTranscript();
+    QProcess ctl;
+    ctl.setWorkingDirectory(QDir::currentPath());
+    ctl.start(QStringLiteral(OMBRASTEL_CTL_PATH), {QStringLiteral("run"), path});
+    ASSERT_TRUE(ctl.waitForFinished(20000));
+    EXPECT_EQ(ctl.exitCode(), 0) << ctl.readAllStandardError().toStdString();
+    Lines values;
+    for (const std::string& line : sim_->Lines()) {
+        if (line.rfind("A ", 0) == 0) values.push_back(line);
+    }
+    EXPECT_EQ(values, (Lines{"A 500", "A 1000", "A 1500", "A 2000"}));
+    EXPECT_EQ(sim_->Lines().back(), ":SYST:LOC");
+
+    // Opened again, the file gives the same steps; a file for another function is refused.
+    Click("clearSteps");
+    ASSERT_TRUE(Win()->LoadSteps(path, &why)) << why.toStdString();
+    EXPECT_EQ(Bases(), (std::vector<double>{500, 1000, 1500, 2000}));
+    QFile other(QDir::current().filePath(QStringLiteral("pt100.csv")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("value,dwell_seconds,function\n-50,1,pt385-90\n");
+    other.close();
+    EXPECT_FALSE(Win()->LoadSteps(other.fileName(), &why));
+    EXPECT_NE(why.indexOf(QStringLiteral("line 2")), -1) << why.toStdString();
+    EXPECT_EQ(Bases(), (std::vector<double>{500, 1000, 1500, 2000})) << "the table as it was";
+}
+
+TEST_F(SequenceTest, KeyboardEditingAndNamesInBothLanguages) {
+    OpenDecade({});
+    Win()->hide();
+    // Ctrl+E on the panel opens the window too.
+    QApplication::setActiveWindow(ui::PanelWindow(panelHandle));
+    QTest::keyClick(ui::PanelWindow(panelHandle), Qt::Key_E, Qt::ControlModifier);
+    ASSERT_TRUE(Win()->isVisible());
+
+    QTableWidget* steps = Win()->StepTable();
+    QApplication::setActiveWindow(Win());
+    steps->setFocus();
+    // Insert adds a step with the value the panel shows; Insert again repeats it.
+    QTest::keyClick(steps, Qt::Key_Insert);
+    QTest::keyClick(steps, Qt::Key_Insert);
+    ASSERT_EQ(steps->rowCount(), 2);
+    // Typing into a value cell: a decimal comma is a point; a text that is no number is
+    // refused, the cell keeps its number and says why.
+    auto typeInto = [steps](int row, int column, const QString& text) {
+        steps->setCurrentCell(row, column);
+        steps->editItem(steps->item(row, column));
+        QLineEdit* editor = nullptr;  // the open one; closed editors linger hidden
+        for (auto* e : steps->viewport()->findChildren<QLineEdit*>()) {
+            if (e->isVisible()) editor = e;
+        }
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();  // the view closes the editor
+    };
+    typeInto(0, 0, QStringLiteral("2,5"));
+    typeInto(1, 0, QStringLiteral("12abc"));
+    typeInto(1, 1, QStringLiteral("-3"));
+    EXPECT_EQ(steps->item(0, 0)->text(), QStringLiteral("2.5"));
+    EXPECT_EQ(Bases()[0], 2500.0);
+    EXPECT_EQ(steps->item(1, 0)->toolTip(), QStringLiteral("not a number"));
+    EXPECT_EQ(steps->item(1, 1)->text(), QStringLiteral("1"));
+    EXPECT_EQ(steps->item(1, 1)->toolTip(), QStringLiteral("not a dwell time in seconds"));
+    // Ctrl+Up moves the chosen step up; Delete removes it.
+    steps->setCurrentCell(1, 0);
+    QTest::keyClick(steps, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(steps->currentRow(), 0);
+    EXPECT_EQ(Bases()[1], 2500.0);
+    QTest::keyClick(steps, Qt::Key_Delete);
+    ASSERT_EQ(steps->rowCount(), 1);
+    EXPECT_EQ(Bases()[0], 2500.0);
+    EXPECT_TRUE(sim_->Lines().empty());
+
+    // Every control has a name a screen reader says, in both languages.
+    for (const bool czech : {false, true}) {
+        Win()->SetCzech(czech);
+        EXPECT_EQ(Win()->windowTitle(), czech ? QStringLiteral("Sekvence") : QStringLiteral("Sequence"));
+        for (const char* name : {"addStep", "removeStep", "stepUp", "stepDown", "clearSteps",
+                                 "rampFrom", "rampTo", "rampByStep", "rampByCount", "rampStepOrCount",
+                                 "rampDwell", "rampFill", "loadSteps", "saveSteps", "runSequence",
+                                 "pauseSequence", "resumeSequence", "stopSequence", "savePlot",
+                                 "saveResults", "sequenceSteps", "sequenceResults", "sequenceProgress",
+                                 "sequencePlot", "sequenceStatus", "sequenceHeading"}) {
+            EXPECT_FALSE(Part<QWidget>(name)->accessibleName().isEmpty()) << name;
+        }
+        EXPECT_EQ(Part<QAbstractButton>("runSequence")->text(),
+                  czech ? QStringLiteral("&Spustit") : QStringLiteral("&Run"));
+    }
+}
+
+}  // namespace
