@@ -13,12 +13,14 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProcess>
+#include <QTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -33,6 +35,7 @@
 #include "platform/link_thread.h"
 #include "platform/ui.h"
 #include "support/panel_fixture.h"
+#include "support/program_fixture.h"
 #include "support/sim_fixture.h"
 
 namespace {
@@ -461,6 +464,44 @@ TEST_F(SequenceTest, KeyboardEditingAndNamesInBothLanguages) {
         EXPECT_EQ(Part<QAbstractButton>("runSequence")->text(),
                   czech ? QStringLiteral("&Spustit") : QStringLiteral("&Run"));
     }
+}
+
+class SequenceExitTest : public ProgramRunTest {};
+
+// Exit during a run: the run ends at once, the local command goes out, the settings are
+// written and the program ends; the next value never goes out.
+TEST_F(SequenceExitTest, ExitDuringARunEndsItWithTheLocalCommand) {
+    simtest::SimFixture sim({"--model", "V212", "--function", "0", "--value", "1500"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    bool running = false;
+    Clock::time_point exitPressed;
+    const int result = RunProgram([&](int) {
+        ClickCom();
+        QWidget* window = ui::PanelWindow(panelHandle);
+        QTest::mouseClick(SequenceButton(window), Qt::LeftButton);
+        SequenceWindow* sequenceWindow = PanelSequenceWindow(window);
+        for (const auto& [name, text] : {std::pair{"rampFrom", "1"}, std::pair{"rampTo", "3"},
+                                         std::pair{"rampStepOrCount", "3"}, std::pair{"rampDwell", "5"}}) {
+            sequenceWindow->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(QString::fromLatin1(text));
+        }
+        sequenceWindow->findChild<QRadioButton*>(QStringLiteral("rampByCount"))->setChecked(true);
+        ASSERT_TRUE(sequenceWindow->FillRamp());
+        QTest::mouseClick(sequenceWindow->findChild<QPushButton*>(QStringLiteral("runSequence")), Qt::LeftButton);
+        running = sequence::Running();
+        QTimer::singleShot(500, [&] {
+            exitPressed = Clock::now();
+            QTest::mouseClick(W(END), Qt::LeftButton);
+        });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(running);
+    EXPECT_LT(SecondsSince(exitPressed), 1.5) << "not the dwell of 5 s, nor the exit bound of 2 s";
+    EXPECT_EQ(sim.Lines().back(), ":SYST:LOC");
+    const Lines lines = sim.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "A 1000"), lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "A 2000"), lines.end());
+    EXPECT_EQ(connected, 0);
+    EXPECT_EQ(FileText(sim.folder() + "/Ombrastel.ini"), kDefaultSettings);
 }
 
 }  // namespace
