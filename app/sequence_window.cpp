@@ -147,8 +147,16 @@ SequenceWindow::SequenceWindow() : QWidget(nullptr, Qt::Window) {
     connect(down_, &QPushButton::clicked, this, [this] { MoveRow(1); });
     connect(clear_, &QPushButton::clicked, this, &SequenceWindow::ClearSteps);
     connect(fill_, &QPushButton::clicked, this, &SequenceWindow::FillRamp);
-    connect(load_, &QPushButton::clicked, this, &SequenceWindow::AskAndLoad);
-    connect(save_, &QPushButton::clicked, this, &SequenceWindow::AskAndSave);
+    const QString csv = QStringLiteral("csv");
+    connect(load_, &QPushButton::clicked, this, [this, csv] {
+        AskFile(false, QT_TRANSLATE_NOOP("SequenceWindow", "Open steps"),
+                QStringLiteral("CSV (*.csv);;* (*)"), csv,
+                [this](const QString& path, QString* why) { return LoadSteps(path, why); });
+    });
+    connect(save_, &QPushButton::clicked, this, [this, csv] {
+        AskFile(true, QT_TRANSLATE_NOOP("SequenceWindow", "Save steps"), QStringLiteral("CSV (*.csv)"),
+                csv, [this](const QString& path, QString* why) { return SaveSteps(path, why); });
+    });
     connect(run_, &QPushButton::clicked, this, &SequenceWindow::Run);
     connect(pause_, &QPushButton::clicked, this, [this] {
         sequence::Pause();
@@ -163,8 +171,15 @@ SequenceWindow::SequenceWindow() : QWidget(nullptr, Qt::Window) {
         pause_->setFocus();
     });
     connect(stop_, &QPushButton::clicked, this, [] { sequence::Stop(); });
-    connect(savePlot_, &QPushButton::clicked, this, &SequenceWindow::AskAndSavePlot);
-    connect(saveResults_, &QPushButton::clicked, this, &SequenceWindow::AskAndSaveResults);
+    connect(savePlot_, &QPushButton::clicked, this, [this] {
+        AskFile(true, QT_TRANSLATE_NOOP("SequenceWindow", "Save plot"), QStringLiteral("PNG (*.png)"),
+                QStringLiteral("png"),
+                [this](const QString& path, QString* why) { return SavePlot(path, why); });
+    });
+    connect(saveResults_, &QPushButton::clicked, this, [this, csv] {
+        AskFile(true, QT_TRANSLATE_NOOP("SequenceWindow", "Save results"), QStringLiteral("CSV (*.csv)"),
+                csv, [this](const QString& path, QString* why) { return SaveResults(path, why); });
+    });
     connect(steps_, &QTableWidget::itemSelectionChanged, this, &SequenceWindow::UpdateButtons);
     // Rows by the keyboard: Insert adds one, Delete removes the chosen, Ctrl+Up/Down move.
     auto key = [this](QKeySequence sequence, auto action) {
@@ -821,40 +836,19 @@ QString AskPath(QWidget* parent, bool save, const QString& title, const QString&
 
 }  // namespace
 
-void SequenceWindow::AskAndLoad() {
-    const QString path = AskPath(this, false, T(QT_TRANSLATE_NOOP("SequenceWindow", "Open steps")),
-                                 QStringLiteral("CSV (*.csv);;* (*)"), QStringLiteral("csv"));
+// A file chosen in a dialog, and what is done with it; the status line says how it went.
+void SequenceWindow::AskFile(bool save, const char* title, const QString& filter,
+                             const QString& suffix, const FileAction& act) {
+    const QString path = AskPath(this, save, T(title), filter, suffix);
     if (path.isEmpty()) return;
     QString why;
-    Say(LoadSteps(path, &why) ? T(QT_TRANSLATE_NOOP("SequenceWindow", "Opened %1.")).arg(path)
-                              : T(QT_TRANSLATE_NOOP("SequenceWindow", "Could not open %1: %2")).arg(path, why));
-}
-
-void SequenceWindow::AskAndSave() {
-    const QString path = AskPath(this, true, T(QT_TRANSLATE_NOOP("SequenceWindow", "Save steps")),
-                                 QStringLiteral("CSV (*.csv)"), QStringLiteral("csv"));
-    if (path.isEmpty()) return;
-    QString why;
-    Say(SaveSteps(path, &why) ? T(QT_TRANSLATE_NOOP("SequenceWindow", "Saved %1.")).arg(path)
-                              : T(QT_TRANSLATE_NOOP("SequenceWindow", "Could not save %1: %2")).arg(path, why));
-}
-
-void SequenceWindow::AskAndSavePlot() {
-    const QString path = AskPath(this, true, T(QT_TRANSLATE_NOOP("SequenceWindow", "Save plot")),
-                                 QStringLiteral("PNG (*.png)"), QStringLiteral("png"));
-    if (path.isEmpty()) return;
-    QString why;
-    Say(SavePlot(path, &why) ? T(QT_TRANSLATE_NOOP("SequenceWindow", "Saved %1.")).arg(path)
-                             : T(QT_TRANSLATE_NOOP("SequenceWindow", "Could not save %1: %2")).arg(path, why));
-}
-
-void SequenceWindow::AskAndSaveResults() {
-    const QString path = AskPath(this, true, T(QT_TRANSLATE_NOOP("SequenceWindow", "Save results")),
-                                 QStringLiteral("CSV (*.csv)"), QStringLiteral("csv"));
-    if (path.isEmpty()) return;
-    QString why;
-    Say(SaveResults(path, &why) ? T(QT_TRANSLATE_NOOP("SequenceWindow", "Saved %1.")).arg(path)
-                                : T(QT_TRANSLATE_NOOP("SequenceWindow", "Could not save %1: %2")).arg(path, why));
+    if (act(path, &why)) {
+        Say((save ? T(QT_TRANSLATE_NOOP("SequenceWindow", "Saved %1."))
+                  : T(QT_TRANSLATE_NOOP("SequenceWindow", "Opened %1."))).arg(path));
+    } else {
+        Say((save ? T(QT_TRANSLATE_NOOP("SequenceWindow", "Could not save %1: %2"))
+                  : T(QT_TRANSLATE_NOOP("SequenceWindow", "Could not open %1: %2"))).arg(path, why));
+    }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,10 +87,9 @@ class SequenceWindow : public QWidget {
     void MoveRow(int by);
     void ClearSteps();
     void Run();
-    void AskAndLoad();
-    void AskAndSave();
-    void AskAndSavePlot();
-    void AskAndSaveResults();
+    using FileAction = std::function<bool(const QString& path, QString* why)>;
+    void AskFile(bool save, const char* title, const QString& filter, const QString& suffix,
+                 const FileAction& act);
     void Say(const QString& text);
     // The run's reports.
     void Tint(int row, const QBrush& brush);

@@ -307,6 +307,20 @@ TEST_F(SequenceTest, PauseHoldsTheValueResumeGoesOnStopEndsAtOnce) {
     EXPECT_EQ(sim_->Lines(), Lines{"A 7000"} + kRefresh2);
 }
 
+// Nobody could stop a run whose window is gone: closing the window stops it.
+TEST_F(SequenceTest, ClosingTheWindowStopsTheRun) {
+    OpenDecade({});
+    Ramp("1", "3", true, "3", "2");
+    Click("runSequence");
+    ASSERT_TRUE(ServeUntil([] { return Win()->ResultTable()->rowCount() == 1; }, 5.0));
+    const auto closed = Clock::now();
+    Win()->close();
+    ASSERT_TRUE(RunEnded(1.0));
+    EXPECT_LT(SecondsSince(closed), 0.15);
+    EXPECT_EQ(sim_->Lines(), Lines{"A 1000"} + kRefresh2);
+    EXPECT_EQ(connected, 1);
+}
+
 // A refusal, a silent decade and a lost link each end the run at their step with the
 // panel's own message, in both languages, and the step says what happened.
 TEST_F(SequenceTest, ARefusalOrALinkFailureEndsTheRunAtThatStep) {
