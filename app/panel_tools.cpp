@@ -67,8 +67,6 @@ class PanelTools : public QObject {
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), window);
         QObject::connect(shortcut, &QShortcut::activated, this, [this] { ShowLog(); });
         QObject::connect(log_, &QPushButton::clicked, this, [this] { ShowLog(); });
-        sequenceWindow_ = new SequenceWindow();
-        QObject::connect(window, &QObject::destroyed, sequenceWindow_, [w = sequenceWindow_] { delete w; });
         auto* sequenceKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), window);
         QObject::connect(sequenceKey, &QShortcut::activated, this, [this] { ShowSequence(); });
         QObject::connect(sequence_, &QPushButton::clicked, this, [this] { ShowSequence(); });
@@ -95,7 +93,7 @@ class PanelTools : public QObject {
         logWindow_->SetCzech(czech);
         sequence_->setText(Text(QT_TRANSLATE_NOOP("PanelTools", "Se&quence…")));
         sequence_->setToolTip(Text(QT_TRANSLATE_NOOP("PanelTools", "Step lists and ramps with a plot (Ctrl+E)")));
-        sequenceWindow_->SetCzech(czech);
+        if (sequenceWindow_ != nullptr) sequenceWindow_->SetCzech(czech);
         ShowDevice();
     }
 
@@ -147,10 +145,22 @@ class PanelTools : public QObject {
         logWindow_->activateWindow();
     }
 
+    // Made when first asked for: the plot is not worth building at every start.
+    SequenceWindow* Sequence() {
+        if (sequenceWindow_ == nullptr) {
+            sequenceWindow_ = new SequenceWindow();
+            sequenceWindow_->SetCzech(czech_);
+            QObject::connect(window_, &QObject::destroyed, sequenceWindow_,
+                             [w = sequenceWindow_] { delete w; });
+        }
+        return sequenceWindow_;
+    }
+
     void ShowSequence() {
-        sequenceWindow_->show();
-        sequenceWindow_->raise();
-        sequenceWindow_->activateWindow();
+        SequenceWindow* w = Sequence();
+        w->show();
+        w->raise();
+        w->activateWindow();
     }
 
     PortsDialog* OpenPorts() {
@@ -169,7 +179,7 @@ class PanelTools : public QObject {
     QPushButton* log_;
     QPushButton* sequence_;
     LogWindow* logWindow_;
-    SequenceWindow* sequenceWindow_;
+    SequenceWindow* sequenceWindow_ = nullptr;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -260,5 +270,6 @@ QPushButton* SequenceButton(QWidget* window) {
 }
 
 SequenceWindow* PanelSequenceWindow(QWidget* window) {
-    return Part(window, &PanelTools::sequenceWindow_);
+    PanelTools* t = Tools(window);
+    return t != nullptr ? t->Sequence() : nullptr;
 }

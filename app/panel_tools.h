@@ -34,4 +34,5 @@ QPushButton* PortsButton(QWidget* window);
 QPushButton* LogButton(QWidget* window);
 LogWindow* PanelLogWindow(QWidget* window);
 QPushButton* SequenceButton(QWidget* window);
+// The Sequence window, made when first asked for.
 SequenceWindow* PanelSequenceWindow(QWidget* window);

@@ -62,15 +62,6 @@ double Clock() {
     return static_cast<double>(clock.nsecsElapsed()) / 1e9;
 }
 
-QString Duration(double seconds) {
-    const long s = std::lround(std::max(0.0, seconds));
-    return s >= 3600 ? QStringLiteral("%1:%2:%3")
-                           .arg(s / 3600)
-                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                           .arg(s % 60, 2, 10, QLatin1Char('0'))
-                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
 QString Number(double value) {
     return QString::number(value, 'g', 12);
 }
@@ -995,7 +986,7 @@ void SequenceWindow::ShowProgress() {
         QString text = T(QT_TRANSLATE_NOOP("SequenceWindow", "Step %1 of %2, %3 left"))
                            .arg(step)
                            .arg(runTotal_)
-                           .arg(Duration(sequence::SecondsLeft()));
+                           .arg(QString::fromStdString(text::FormatDuration(sequence::SecondsLeft())));
         if (sequence::Paused()) text += T(QT_TRANSLATE_NOOP("SequenceWindow", " (paused)"));
         progress_->setFormat(text);
         progress_->setAccessibleDescription(text);
@@ -1005,7 +996,7 @@ void SequenceWindow::ShowProgress() {
     for (const sequence::Step& step : Steps()) seconds += step.dwellSeconds;
     const QString text = T(QT_TRANSLATE_NOOP("SequenceWindow", "%1 steps, %2"))
                              .arg(steps_->rowCount())
-                             .arg(Duration(seconds));
+                             .arg(QString::fromStdString(text::FormatDuration(seconds)));
     if (resultRows_.empty()) {
         progress_->setRange(0, 1);
         progress_->setValue(0);

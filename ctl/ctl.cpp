@@ -765,12 +765,6 @@ int SetOne(const Options& options, DecadeSession& session) {
 
 // ----- run. -----
 
-QString Duration(double seconds) {
-    const long s = std::lround(std::max(0.0, seconds));
-    return s >= 3600 ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'))
-                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
 // The progress line on a terminal: step n of N, a bar, the time the dwells still take.
 class Progress {
   public:
@@ -789,7 +783,7 @@ class Progress {
                           .arg(step)
                           .arg(total_)
                           .arg(QString(filled, QLatin1Char('#')), QString(kWidth - filled, QLatin1Char('.')))
-                          .arg(Duration(secondsLeft)));
+                          .arg(QString::fromStdString(text::FormatDuration(secondsLeft))));
     }
   private:
     bool shown_;

@@ -2,10 +2,12 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -227,6 +229,17 @@ std::string FormatFixed(double value) {
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
     if (result.ec != std::errc()) return "0.000000";
     return std::string(buffer, result.ptr);
+}
+
+std::string FormatDuration(double seconds) {
+    const long s = std::lround(std::max(0.0, std::isfinite(seconds) ? seconds : 0.0));
+    char buffer[40];
+    if (s >= 3600) {
+        std::snprintf(buffer, sizeof buffer, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    } else {
+        std::snprintf(buffer, sizeof buffer, "%ld:%02ld", s / 60, s % 60);
+    }
+    return buffer;
 }
 
 std::string_view UpToNul(std::string_view text) {

@@ -47,6 +47,9 @@ std::string FormatPlain(double value);
 // The fixed form with six decimals ("%f").
 std::string FormatFixed(double value);
 
+// A time still to go, rounded to whole seconds: "m:ss", from an hour on "h:mm:ss".
+std::string FormatDuration(double seconds);
+
 // The text up to its first NUL byte (the C view of a reply that may carry NULs).
 std::string_view UpToNul(std::string_view text);
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <climits>
 #include <optional>
 #include <string>
@@ -117,6 +119,15 @@ TEST(TextFormat, FixedSixDecimals) {
     EXPECT_EQ(text::FormatFixed(-2.0), "-2.000000");
     EXPECT_EQ(text::FormatFixed(0.00000047), "0.000000");
     EXPECT_EQ(text::FormatFixed(1e20), "100000000000000000000.000000");
+}
+
+TEST(TextFormat, DurationInMinutesOrHours) {
+    EXPECT_EQ(text::FormatDuration(0.4), "0:00");
+    EXPECT_EQ(text::FormatDuration(59.6), "1:00");
+    EXPECT_EQ(text::FormatDuration(3599.0), "59:59");
+    EXPECT_EQ(text::FormatDuration(3600.0), "1:00:00");
+    EXPECT_EQ(text::FormatDuration(-5.0), "0:00");
+    EXPECT_EQ(text::FormatDuration(NAN), "0:00");
 }
 
 TEST(TextCompare, CaseBlindBytes) {
