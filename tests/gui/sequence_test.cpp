@@ -32,6 +32,7 @@
 #include "app/sequence_run.h"
 #include "app/sequence_window.h"
 #include "app/shared_state.h"
+#include "platform/gpib.h"
 #include "platform/link_thread.h"
 #include "platform/ui.h"
 #include "support/panel_fixture.h"
@@ -78,9 +79,12 @@ class SequenceTest : public testing::Test {
         ResetSharedState();
     }
 
-    // A V212 on COM1, opened by the panel, its function resistance ("Output [kOhm]").
+    // A V212 on COM1, opened by the panel, its function resistance ("Output [kOhm]"), with
+    // the window open; or the decade args name when they begin with a model.
     void OpenDecade(std::vector<std::string> args, int lang = 3) {
-        args.insert(args.begin(), {"--model", "V212", "--function", "0", "--value", "1500"});
+        if (args.empty() || args[0] != "--model") {
+            args.insert(args.begin(), {"--model", "V212", "--function", "0", "--value", "1500"});
+        }
         sim_.reset();
         sim_ = std::make_unique<simtest::SimFixture>(args);
         ASSERT_TRUE(sim_->ok()) << sim_->error();
@@ -88,7 +92,6 @@ class SequenceTest : public testing::Test {
         OpenSerial(1, 9600);
         ASSERT_TRUE(WaitLinkIdle());
         ASSERT_EQ(connected, 1) << boxes_.Texts();
-        ASSERT_EQ(valueExponent, 3);
         // The window, opened with its button.
         QTest::mouseClick(SequenceButton(ui::PanelWindow(panelHandle)), Qt::LeftButton);
         ASSERT_TRUE(Win()->isVisible());
@@ -153,6 +156,7 @@ class SequenceTest : public testing::Test {
 
 TEST_F(SequenceTest, RampFillsTheExpectedRows) {
     OpenDecade({});
+    ASSERT_EQ(valueExponent, 3);
     const struct {
         const char* from;
         const char* to;
@@ -305,6 +309,70 @@ TEST_F(SequenceTest, PauseHoldsTheValueResumeGoesOnStopEndsAtOnce) {
     sim_->ClearTranscript();
     Type(VALUE, "7");
     EXPECT_EQ(sim_->Lines(), Lines{"A 7000"} + kRefresh2);
+}
+
+// A step sends what the value handler sends for the same number, in every class: the
+// value command of the class (scaled, through the error queue, only with the output on)
+// and the class's refresh.
+TEST_F(SequenceTest, AStepSendsWhatTheValueHandlerSendsInEveryClass) {
+    const struct {
+        std::vector<std::string> args;
+        const char* typed;
+        const char* state;  // of the step
+    } cases[] = {
+        {{"--model", "V210"}, "2", "done"},
+        {{"--model", "V212", "--function", "0", "--value", "1500"}, "2.5", "done"},
+        {{"--model", "V330A", "--function", "0", "--value", "1000"}, "2.5", "done"},
+        {{"--model", "V150"}, "470", "done"},
+        {{"--model", "V151", "--output", "1"}, "2200", "done"},
+        // Output off: the value goes out only through the output button.
+        {{"--model", "V151"}, "470", "value cannot be set now"},
+        {{"--model", "V211", "--function", "1"}, "-20", "done"},
+        {{"--model", "V090", "--function", "0", "--value", "12500"}, "2.5", "done"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1] + " " + c.typed);
+        OpenDecade(c.args);
+        Type(VALUE, c.typed);
+        const Lines byHandler = sim_->Lines();
+        ASSERT_FALSE(byHandler.empty());
+        sim_->ClearTranscript();
+        const QString shown = QString::number(Number(VALUE), 'g', 12);
+        Ramp(shown, shown, true, "1", "0");
+        Click("runSequence");
+        ASSERT_TRUE(RunEnded());
+        EXPECT_EQ(sim_->Lines(), byHandler);
+        EXPECT_EQ(Win()->StepTable()->item(0, 2)->text().toStdString(), c.state);
+        EXPECT_TRUE(boxes_.messages().empty()) << boxes_.Texts();
+        RunSequence([] { CloseCommunic(); });
+        WaitLinkIdle();
+        Win()->hide();
+    }
+}
+
+// Over GPIB the same: each step's value and refresh, and the dwell between the values.
+TEST_F(SequenceTest, ARunOverGpib) {
+    simtest::GpibSim sim({"--model", "V212", "--function", "0", "--value", "1500"});
+    ui::SetCtrlVal(panelHandle, RING, 1);
+    ui::SetCtrlVal(panelHandle, NUM_ADR, 5);
+    ClickCom();
+    ASSERT_TRUE(WaitLinkIdle());
+    ASSERT_EQ(connected, 1) << boxes_.Texts();
+    QTest::mouseClick(SequenceButton(ui::PanelWindow(panelHandle)), Qt::LeftButton);
+    const std::size_t opened = sim.Commands().size();
+    Ramp("1", "3", true, "3", "0.3");
+    const auto started = Clock::now();
+    Click("runSequence");
+    ASSERT_TRUE(RunEnded());
+    EXPECT_GE(SecondsSince(started), 0.9);
+    const Lines commands = sim.Commands();
+    ASSERT_GE(commands.size(), opened);
+    EXPECT_EQ(Lines(commands.begin() + static_cast<std::ptrdiff_t>(opened), commands.end()),
+              Lines{"A 1000"} + kRefresh2 + Lines{"A 2000"} + kRefresh2 + Lines{"A 3000"} + kRefresh2);
+    EXPECT_EQ(Column(Win()->ResultTable(), 2), (QStringList{"1", "2", "3"}));
+    RunSequence([] { CloseCommunic(); });
+    WaitLinkIdle();
+    gpib::CloseInstrDevs("v212");
 }
 
 // Nobody could stop a run whose window is gone: closing the window stops it.
