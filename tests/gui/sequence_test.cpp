@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProcess>
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -543,6 +545,18 @@ TEST_F(SequenceTest, KeyboardEditingAndNamesInBothLanguages) {
                                  "sequencePlot", "sequenceStatus", "sequenceHeading"}) {
             EXPECT_FALSE(Part<QWidget>(name)->accessibleName().isEmpty()) << name;
         }
+        // No two controls share a letter.
+        std::map<QChar, QString> letters;
+        QStringList texts;
+        for (const auto* b : Win()->findChildren<QAbstractButton*>()) texts << b->text();
+        for (const auto* l : Win()->findChildren<QLabel*>()) texts << l->text();
+        for (const QString& text : texts) {
+            const int at = text.indexOf(QLatin1Char('&'));
+            if (at < 0 || at + 1 >= text.size()) continue;
+            const auto [it, fresh] = letters.emplace(text[at + 1].toLower(), text);
+            EXPECT_TRUE(fresh) << text.toStdString() << " and " << it->second.toStdString();
+        }
+        EXPECT_GE(letters.size(), 17u);
         EXPECT_EQ(Part<QAbstractButton>("runSequence")->text(),
                   czech ? QStringLiteral("&Spustit") : QStringLiteral("&Run"));
     }
