@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/texts.h"
 #include "platform/link_log.h"
 #include "platform/link_thread.h"
 
@@ -64,12 +65,17 @@ LogWindow::~LogWindow() {
     linklog::SetListener({});
 }
 
+// The English, or its translation while the panel shows its labels translated.
+QString LogWindow::T(const char* english) const {
+    return QString::fromStdString(czech_ ? texts::Translated("LogWindow", english) : std::string(english));
+}
+
 void LogWindow::SetCzech(bool czech) {
     czech_ = czech;
-    setWindowTitle(czech ? QStringLiteral("Záznam komunikace") : QStringLiteral("Link log"));
-    clear_->setText(czech ? QStringLiteral("Vymazat") : QStringLiteral("Clear"));
-    save_->setText(czech ? QStringLiteral("Uložit…") : QStringLiteral("Save…"));
-    close_->setText(czech ? QStringLiteral("Zavřít") : QStringLiteral("Close"));
+    setWindowTitle(T(QT_TRANSLATE_NOOP("LogWindow", "Link log")));
+    clear_->setText(T(QT_TRANSLATE_NOOP("LogWindow", "Clear")));
+    save_->setText(T(QT_TRANSLATE_NOOP("LogWindow", "Save…")));
+    close_->setText(T(QT_TRANSLATE_NOOP("LogWindow", "Close")));
 }
 
 void LogWindow::AddLine(const QString& entry) {
@@ -115,14 +121,12 @@ bool LogWindow::SaveTo(const QString& path, QString* why) {
 
 void LogWindow::AskAndSave() {
     const QString path = QFileDialog::getSaveFileName(
-        this, czech_ ? QStringLiteral("Uložit záznam") : QStringLiteral("Save the log"),
+        this, T(QT_TRANSLATE_NOOP("LogWindow", "Save the log")),
         QStringLiteral("ombrastel-log.txt"));
     if (path.isEmpty()) return;
     QString why;
     if (!SaveTo(path, &why)) {
-        QMessageBox::warning(this, czech_ ? QStringLiteral("Upozornění") : QStringLiteral("Warning"),
-                             (czech_ ? QStringLiteral("Záznam nelze uložit: ")
-                                     : QStringLiteral("Could not save the log: ")) +
-                                 why);
+        QMessageBox::warning(this, T(QT_TRANSLATE_NOOP("LogWindow", "Warning")),
+                             T(QT_TRANSLATE_NOOP("LogWindow", "Could not save the log: ")) + why);
     }
 }

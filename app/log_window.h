@@ -31,6 +31,7 @@ class LogWindow : public QWidget {
     void Clear();
 
   private:
+    QString T(const char* english) const;
     void AskAndSave();
     void ShowPending();
 

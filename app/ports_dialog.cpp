@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <string>
 
+#include "app/texts.h"
 #include "platform/settings_folder.h"
 
 namespace {
@@ -20,8 +21,9 @@ QString Id(const std::optional<std::uint16_t>& id) {
     return id ? QStringLiteral("%1").arg(*id, 4, 16, QLatin1Char('0')) : QString();
 }
 
-QString T(bool czech, const char* english, const char* czechText) {
-    return QString::fromUtf8(czech ? czechText : english);
+// The English, or its translation while the panel shows its labels translated.
+QString T(bool czech, const char* english) {
+    return QString::fromStdString(czech ? texts::Translated("PortsDialog", english) : std::string(english));
 }
 
 }  // namespace
@@ -34,13 +36,16 @@ PortsDialog::PortsDialog(QWidget* parent, bool czech, Source source, QStringList
                                  : std::move(watched)),
       czech_(czech) {
     setObjectName(QStringLiteral("portsDialog"));
-    setWindowTitle(T(czech, "Serial ports", "Sériové porty"));
+    setWindowTitle(T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Serial ports")));
     table_ = new QTableWidget(0, 7, this);
     table_->setHorizontalHeaderLabels(
-        {T(czech, "Device", "Zařízení"), T(czech, "Description", "Popis"),
-         T(czech, "Manufacturer", "Výrobce"), T(czech, "Serial number", "Výrobní číslo"),
-         T(czech, "Vendor", "Výrobce ID"), T(czech, "Product", "Produkt ID"),
-         T(czech, "By-id path", "Cesta by-id")});
+        {T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Device")),
+         T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Description")),
+         T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Manufacturer")),
+         T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Serial number")),
+         T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Vendor")),
+         T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Product")),
+         T(czech, QT_TRANSLATE_NOOP("PortsDialog", "By-id path"))});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -49,13 +54,14 @@ PortsDialog::PortsDialog(QWidget* parent, bool czech, Source source, QStringList
 
     com_ = new QComboBox(this);
     for (int n = 1; n <= 256; ++n) com_->addItem(QStringLiteral("COM%1").arg(n), n);
-    assign_ = new QPushButton(T(czech, "Assign", "Přiřadit"), this);
-    auto* close = new QPushButton(T(czech, "Close", "Zavřít"), this);
+    assign_ = new QPushButton(T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Assign")), this);
+    auto* close = new QPushButton(T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Close")), this);
     status_ = new QLabel(this);
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(T(czech, "Assign the chosen port to", "Vybraný port přiřadit k"), this));
+    row->addWidget(
+        new QLabel(T(czech, QT_TRANSLATE_NOOP("PortsDialog", "Assign the chosen port to")), this));
     row->addWidget(com_);
     row->addWidget(assign_);
     row->addStretch(1);
@@ -121,8 +127,7 @@ void PortsDialog::Refresh() {
     if (keep < 0) table_->setCurrentCell(-1, -1);
     assign_->setEnabled(keep >= 0);
     if (rows_.empty()) {
-        status_->setText(T(czech_, "The system reports no serial port.",
-                           "Systém nehlásí žádný sériový port."));
+        status_->setText(T(czech_, QT_TRANSLATE_NOOP("PortsDialog", "The system reports no serial port.")));
     }
 }
 
@@ -138,18 +143,17 @@ ports::Assigned PortsDialog::Assign(int row, int com) {
     switch (result) {
         case ports::Assigned::Made:
         case ports::Assigned::Replaced:
-            status_->setText(T(czech_, "COM%1 is now %2 (link %3).", "COM%1 je nyní %2 (odkaz %3).")
+            status_->setText(T(czech_, QT_TRANSLATE_NOOP("PortsDialog", "COM%1 is now %2 (link %3)."))
                                  .arg(com)
                                  .arg(target, link));
             emit assigned(com);
             break;
         case ports::Assigned::NotALink:
-            status_->setText(T(czech_, "%1 is not a link; it was left as it is.",
-                               "%1 není odkaz; zůstal beze změny.")
+            status_->setText(T(czech_, QT_TRANSLATE_NOOP("PortsDialog", "%1 is not a link; it was left as it is."))
                                  .arg(link));
             break;
         case ports::Assigned::Failed:
-            status_->setText(T(czech_, "Could not make the link: %1", "Odkaz nelze vytvořit: %1")
+            status_->setText(T(czech_, QT_TRANSLATE_NOOP("PortsDialog", "Could not make the link: %1"))
                                  .arg(QString::fromStdString(why)));
             break;
     }

@@ -2,6 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="cs_CZ">
 <context>
+    <name>LogWindow</name>
+    <message>
+        <source>Link log</source>
+        <translation>Záznam komunikace</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Vymazat</translation>
+    </message>
+    <message>
+        <source>Save…</source>
+        <translation>Uložit…</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Zavřít</translation>
+    </message>
+    <message>
+        <source>Save the log</source>
+        <translation>Uložit záznam</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Upozornění</translation>
+    </message>
+    <message>
+        <source>Could not save the log: </source>
+        <translation>Záznam nelze uložit: </translation>
+    </message>
+</context>
+<context>
     <name>Messages</name>
     <message>
         <source>Resistance</source>
@@ -250,6 +281,69 @@
     </message>
 </context>
 <context>
+    <name>PortsDialog</name>
+    <message>
+        <source>Serial ports</source>
+        <translation>Sériové porty</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Zařízení</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Popis</translation>
+    </message>
+    <message>
+        <source>Manufacturer</source>
+        <translation>Výrobce</translation>
+    </message>
+    <message>
+        <source>Serial number</source>
+        <translation>Výrobní číslo</translation>
+    </message>
+    <message>
+        <source>Vendor</source>
+        <translation>Výrobce ID</translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation>Produkt ID</translation>
+    </message>
+    <message>
+        <source>By-id path</source>
+        <translation>Cesta by-id</translation>
+    </message>
+    <message>
+        <source>Assign</source>
+        <translation>Přiřadit</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Zavřít</translation>
+    </message>
+    <message>
+        <source>Assign the chosen port to</source>
+        <translation>Vybraný port přiřadit k</translation>
+    </message>
+    <message>
+        <source>The system reports no serial port.</source>
+        <translation>Systém nehlásí žádný sériový port.</translation>
+    </message>
+    <message>
+        <source>COM%1 is now %2 (link %3).</source>
+        <translation>COM%1 je nyní %2 (odkaz %3).</translation>
+    </message>
+    <message>
+        <source>%1 is not a link; it was left as it is.</source>
+        <translation>%1 není odkaz; zůstal beze změny.</translation>
+    </message>
+    <message>
+        <source>Could not make the link: %1</source>
+        <translation>Odkaz nelze vytvořit: %1</translation>
+    </message>
+</context>
+<context>
     <name>SequenceWindow</name>
     <message>
         <source>not a dwell time in seconds</source>
@@ -425,7 +519,7 @@
     </message>
     <message>
         <source>line %1: &apos;%2&apos; is no function</source>
-        <translation>řádek %1: '%2' není funkce</translation>
+        <translation>řádek %1: &apos;%2&apos; není funkce</translation>
     </message>
     <message>
         <source>line %1: the step is for %2, not for %3</source>

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <string>
 
+#include "app/log_window.h"
 #include "app/panel.h"
 #include "app/panel_tools.h"
 #include "app/ports_dialog.h"
@@ -202,6 +203,29 @@ TEST_F(PortsDialogTest, ListFollowsAdaptersPluggedInAndOut) {
 
 // The system's own list: each port the system reports is a row, with its by-id name when
 // one exists (the machine running the tests may have none; then the list is empty).
+// The Ports dialog and the Log window take their Czech from the built-in translation, as
+// the panel does, so another translation needs no change in the code.
+TEST_F(PortsTest, DialogAndLogWindowInBothLanguages) {
+    for (const int lang : {3, 1}) {
+        SCOPED_TRACE(lang);
+        ShowFreshPanel(lang);
+        QTest::mouseClick(PortsButton(Panel()), Qt::LeftButton);
+        auto* dialog = Panel()->findChild<PortsDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle().toStdString(), lang == 1 ? "Sériové porty" : "Serial ports");
+        auto* table = dialog->findChild<QTableWidget*>();
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(table->horizontalHeaderItem(0)->text().toStdString(), lang == 1 ? "Zařízení" : "Device");
+        dialog->close();
+        QWidget* log = PanelLogWindow(Panel());
+        EXPECT_EQ(log->windowTitle().toStdString(), lang == 1 ? "Záznam komunikace" : "Link log");
+        QStringList buttons;
+        for (const auto* b : log->findChildren<QPushButton*>()) buttons << b->text();
+        EXPECT_TRUE(buttons.contains(lang == 1 ? QStringLiteral("Vymazat") : QStringLiteral("Clear")))
+            << buttons.join(QLatin1Char(',')).toStdString();
+    }
+}
+
 TEST(SystemPorts, EveryListedDeviceIsARow) {
     const std::set<std::string> listed = ports::ListedDevices();
     const std::vector<ports::SystemPort> rows = ports::SystemPorts();
