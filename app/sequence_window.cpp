@@ -580,9 +580,14 @@ void SequenceWindow::LookAtPanel() {
     } else {
         settable_ = false;
     }
+    now.fromPanel = connected_;
     presents_ = now;
-    // An empty table takes what the decade presents; one with steps keeps its function.
-    if (steps_->rowCount() == 0 && connected_) {
+    // An empty table takes what the decade presents, and so do steps made without a decade
+    // for no function or for this one (their values are kept in the base unit and shown
+    // again in the panel's prefix); steps for another function keep theirs.
+    const bool adopt = steps_->rowCount() == 0 ||
+                       (!frame_.fromPanel && (frame_.function < 0 || frame_.function == now.function));
+    if (connected_ && adopt) {
         SetFrame(now);
     } else {
         SetFrame(frame_);

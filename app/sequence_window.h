@@ -72,6 +72,7 @@ class SequenceWindow : public QWidget {
         int exponent = 0;   // of the prefix the values are shown in
         QString prefix;     // "k"
         QString unit;       // "Ohm", "°C"
+        bool fromPanel = false;  // taken from a connected panel (else made without a decade)
     };
 
     QString T(const char* english) const;

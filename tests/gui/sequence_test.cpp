@@ -377,6 +377,50 @@ TEST_F(SequenceTest, ARunOverGpib) {
     gpib::CloseInstrDevs("v212");
 }
 
+// Steps prepared before the decade is open (typed or opened from a file) run once it is:
+// the table takes the function and prefix the panel then shows, unless its steps are for
+// another function.
+TEST_F(SequenceTest, StepsMadeWithoutADecadeRunOnceItIsOpen) {
+    for (const bool otherFunction : {false, true}) {
+        SCOPED_TRACE(otherFunction);
+        sim_.reset();
+        sim_ = std::make_unique<simtest::SimFixture>(
+            std::vector<std::string>{"--model", "V212", "--function", "0", "--value", "1500"});
+        ASSERT_TRUE(sim_->ok()) << sim_->error();
+        ShowFreshPanel(3);
+        QTest::mouseClick(SequenceButton(ui::PanelWindow(panelHandle)), Qt::LeftButton);
+        EXPECT_FALSE(Part<QAbstractButton>("runSequence")->isEnabled());
+        EXPECT_TRUE(Part<QLabel>("sequenceHeading")->text().startsWith(QStringLiteral("No decade")));
+        QFile file(QDir::current().filePath(QStringLiteral("prepared.csv")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(otherFunction ? "-50,0,pt385-90\n0,0,pt385-90\n" : "1500,0\n2500,0\n");
+        file.close();
+        QString why;
+        ASSERT_TRUE(Win()->LoadSteps(file.fileName(), &why)) << why.toStdString();
+        EXPECT_EQ(Column(Win()->StepTable(), 0),
+                  otherFunction ? (QStringList{"-50", "0"}) : (QStringList{"1500", "2500"}));
+
+        OpenSerial(1, 9600);
+        ASSERT_TRUE(WaitLinkIdle());
+        ASSERT_EQ(connected, 1) << boxes_.Texts();
+        if (otherFunction) {
+            EXPECT_FALSE(Part<QAbstractButton>("runSequence")->isEnabled());
+            EXPECT_TRUE(Part<QLabel>("sequenceHeading")->text().startsWith(QStringLiteral("These steps are for pt385-90")))
+                << Part<QLabel>("sequenceHeading")->text().toStdString();
+        } else {
+            EXPECT_EQ(Win()->StepTable()->horizontalHeaderItem(0)->text(), QStringLiteral("Value [kOhm]"));
+            EXPECT_EQ(Column(Win()->StepTable(), 0), (QStringList{"1.5", "2.5"}));
+            sim_->ClearTranscript();
+            Click("runSequence");
+            ASSERT_TRUE(RunEnded());
+            EXPECT_EQ(sim_->Lines(), Lines{"A 1500"} + kRefresh2 + Lines{"A 2500"} + kRefresh2);
+        }
+        RunSequence([] { CloseCommunic(); });
+        WaitLinkIdle();
+        Win()->hide();
+    }
+}
+
 // Nobody could stop a run whose window is gone: closing the window stops it.
 TEST_F(SequenceTest, ClosingTheWindowStopsTheRun) {
     OpenDecade({});
