@@ -33,26 +33,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Serves events for the given time.
-void Serve(double seconds) {
-    const auto start = Clock::now();
-    while (SecondsSince(start) < seconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-}
-
-// Serves events until done() holds; false after seconds.
-template <typename Done>
-bool ServeUntil(Done done, double seconds) {
-    const auto start = Clock::now();
-    while (!done()) {
-        if (SecondsSince(start) > seconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
 // Milliseconds from asking the window to repaint until its paint event, for each of n asks.
 std::vector<double> PaintLatencies(QWidget* window, int n) {
     PaintCounter painted(window);

@@ -49,21 +49,6 @@ const Lines kRefresh2 = {"V?", "A?", "R?", "W?"};
 // The lines the panel's open of the V212 below sends.
 constexpr int kOpenExchanges = 12;
 
-template <typename Done>
-bool ServeUntil(Done done, double seconds) {
-    const auto start = Clock::now();
-    while (!done()) {
-        if (SecondsSince(start) > seconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-void Serve(double seconds) {
-    ServeUntil([] { return false; }, seconds);
-}
-
 class SequenceTest : public testing::Test {
   protected:
     void SetUp() override {

@@ -136,6 +136,15 @@ void ClickCom() {
     WaitLinkIdle();
 }
 
+void ServeEventsOnce() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    QThread::usleep(200);  // the link thread gets the core it may be waiting for
+}
+
+void Serve(double seconds) {
+    ServeUntil([] { return false; }, seconds);
+}
+
 bool WaitLinkIdle(double seconds) {
     const auto start = std::chrono::steady_clock::now();
     while (linkthread::Busy()) {

@@ -46,6 +46,20 @@ void ClickCom();
 // has ended, the GUI thread serving events meanwhile: this waits so, at most seconds; false
 // when the link was still busy then.
 bool WaitLinkIdle(double seconds = 30.0);
+// Serves the GUI thread's events once, for about a millisecond at most.
+void ServeEventsOnce();
+// Serves the GUI thread's events until done() holds; false after seconds.
+template <typename Done>
+bool ServeUntil(Done done, double seconds) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!done()) {
+        if (SecondsSince(start) > seconds) return false;
+        ServeEventsOnce();
+    }
+    return true;
+}
+// Serves events for the given time.
+void Serve(double seconds);
 // Chooses RS-232, the port and the rate, and switches COM on.
 void OpenSerial(int port = 1, int rate = 9600);
 
