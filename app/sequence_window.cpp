@@ -268,17 +268,20 @@ void SequenceWindow::BuildLayout() {
     rampDwell_ = new QLineEdit(ramp);
     fill_ = new QPushButton(ramp);
     fill_->setAutoDefault(false);
+    // One label or choice and its field a row: From, To, the step size or the number of
+    // steps (one field, chosen by the two buttons), the dwell, and Fill.
     auto* grid = new QGridLayout(ramp);
     grid->addWidget(fromLabel_, 0, 0);
     grid->addWidget(from_, 0, 1);
-    grid->addWidget(toLabel_, 0, 2);
-    grid->addWidget(to_, 0, 3);
-    grid->addWidget(byStep_, 1, 0);
-    grid->addWidget(byCount_, 1, 1);
-    grid->addWidget(stepOrCount_, 1, 2, 1, 2);
-    grid->addWidget(rampDwellLabel_, 2, 0);
-    grid->addWidget(rampDwell_, 2, 1);
-    grid->addWidget(fill_, 2, 3);
+    grid->addWidget(toLabel_, 1, 0);
+    grid->addWidget(to_, 1, 1);
+    grid->addWidget(byStep_, 2, 0);
+    grid->addWidget(stepOrCount_, 2, 1, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(byCount_, 3, 0);
+    grid->addWidget(rampDwellLabel_, 4, 0);
+    grid->addWidget(rampDwell_, 4, 1);
+    grid->addWidget(fill_, 5, 1);
+    grid->setColumnStretch(1, 1);
     for (QLineEdit* e : {from_, to_, stepOrCount_, rampDwell_}) {
         connect(e, &QLineEdit::returnPressed, this, &SequenceWindow::FillRamp);
     }
