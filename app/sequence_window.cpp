@@ -52,6 +52,10 @@ constexpr int kDwellColumn = 1;
 constexpr int kStateColumn = 2;
 constexpr int kBaseRole = Qt::UserRole;  // a cell's number: the base value, the seconds
 constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+// How a step cell is edited while no run is under way: typing starts the entry.
+constexpr QAbstractItemView::EditTriggers kStepEditing =
+    QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+    QAbstractItemView::AnyKeyPressed;
 
 const QColor kFailedStep(255, 205, 205);
 const QColor kRunningStep(205, 225, 255);
@@ -205,8 +209,7 @@ void SequenceWindow::BuildLayout() {
     steps_ = new QTableWidget(0, 3, this);
     steps_->setObjectName(QStringLiteral("sequenceSteps"));
     steps_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    steps_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                            QAbstractItemView::AnyKeyPressed);
+    steps_->setEditTriggers(kStepEditing);
     steps_->horizontalHeader()->setStretchLastSection(true);
     steps_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     steps_->verticalHeader()->setDefaultSectionSize(22);
@@ -525,9 +528,7 @@ void SequenceWindow::UpdateButtons() {
     up_->setEnabled(!running && chosen && steps_->currentRow() > 0);
     down_->setEnabled(!running && chosen && steps_->currentRow() >= 0 &&
                       steps_->currentRow() + 1 < steps_->rowCount());
-    steps_->setEditTriggers(running ? QAbstractItemView::NoEditTriggers
-                                    : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                          QAbstractItemView::AnyKeyPressed);
+    steps_->setEditTriggers(running ? QAbstractItemView::NoEditTriggers : kStepEditing);
     save_->setEnabled(steps_->rowCount() > 0);
     run_->setEnabled(!running && connected_ && settable_ && steps_->rowCount() > 0 &&
                      frame_.function == presents_.function);
@@ -867,9 +868,7 @@ void SequenceWindow::Run() {
     steps_->clearSelection();
     runTotal_ = static_cast<int>(steps.size());
     runStep_ = -1;
-    runSeconds_ = 0.0;
-    for (const sequence::Step& step : steps) runSeconds_ += step.dwellSeconds;
-    ResetPlot(runSeconds_);
+    ResetPlot(PlannedSeconds());
     const QPointer<SequenceWindow> self(this);
     sequence::Listener listener;
     listener.stepStarted = [self](int index) {
@@ -1000,17 +999,21 @@ void SequenceWindow::ShowProgress() {
         progress_->setAccessibleDescription(text);
         return;
     }
-    double seconds = 0.0;
-    for (const sequence::Step& step : Steps()) seconds += step.dwellSeconds;
     const QString text = T(QT_TRANSLATE_NOOP("SequenceWindow", "%1 steps, %2"))
                              .arg(steps_->rowCount())
-                             .arg(QString::fromStdString(text::FormatDuration(seconds)));
+                             .arg(QString::fromStdString(text::FormatDuration(PlannedSeconds())));
     if (resultRows_.empty()) {
         progress_->setRange(0, 1);
         progress_->setValue(0);
     }
     progress_->setFormat(text);
     progress_->setAccessibleDescription(text);
+}
+
+double SequenceWindow::PlannedSeconds() const {
+    double seconds = 0.0;
+    for (const sequence::Step& step : Steps()) seconds += step.dwellSeconds;
+    return seconds;
 }
 
 // The plot draws each value as a step: flat until the next one goes out.

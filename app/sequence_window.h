@@ -99,6 +99,7 @@ class SequenceWindow : public QWidget {
     void RunEnded(sequence::RunEnd end, int stepsDone);
     void Tick();
     void ShowProgress();
+    double PlannedSeconds() const;  // the dwells of all steps
     void ResetPlot(double seconds);
     void AddPlotPoint(QLineSeries* series, double t, double y);
     void ExtendPlot(double t);
@@ -112,7 +113,6 @@ class SequenceWindow : public QWidget {
     bool settable_ = false;
     int runTotal_ = 0;
     int runStep_ = -1;
-    double runSeconds_ = 0.0;
     double runStarted_ = 0.0;  // seconds on the clock below
     double yMin_ = 0.0;
     double yMax_ = 0.0;

@@ -86,6 +86,12 @@ class SequenceTest : public testing::Test {
         sim_->ClearTranscript();
     }
 
+    // Hands the decade back to local on the link thread and puts the window away.
+    static void CloseLinkAndWindow() {
+        RunSequence([] { CloseCommunic(); });
+        WaitLinkIdle();
+        Win()->hide();
+    }
     static SequenceWindow* Win() { return PanelSequenceWindow(ui::PanelWindow(panelHandle)); }
     template <typename T>
     static T* Part(const char* name) {
@@ -335,9 +341,7 @@ TEST_F(SequenceTest, AStepSendsWhatTheValueHandlerSendsInEveryClass) {
         EXPECT_EQ(sim_->Lines(), byHandler);
         EXPECT_EQ(Win()->StepTable()->item(0, 2)->text().toStdString(), c.state);
         EXPECT_TRUE(boxes_.messages().empty()) << boxes_.Texts();
-        RunSequence([] { CloseCommunic(); });
-        WaitLinkIdle();
-        Win()->hide();
+        CloseLinkAndWindow();
     }
 }
 
@@ -404,9 +408,7 @@ TEST_F(SequenceTest, StepsMadeWithoutADecadeRunOnceItIsOpen) {
             ASSERT_TRUE(RunEnded());
             EXPECT_EQ(sim_->Lines(), Lines{"A 1500"} + kRefresh2 + Lines{"A 2500"} + kRefresh2);
         }
-        RunSequence([] { CloseCommunic(); });
-        WaitLinkIdle();
-        Win()->hide();
+        CloseLinkAndWindow();
     }
 }
 
@@ -471,9 +473,7 @@ TEST_F(SequenceTest, ARefusalOrALinkFailureEndsTheRunAtThatStep) {
         EXPECT_EQ(Win()->ResultTable()->rowCount(), failed + 1);
         EXPECT_EQ(Win()->StatusText().toStdString(), c.status);
         EXPECT_EQ(connected, c.connectedAfter);
-        RunSequence([] { CloseCommunic(); });
-        WaitLinkIdle();
-        Win()->hide();
+        CloseLinkAndWindow();
     }
 }
 
