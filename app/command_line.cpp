@@ -114,7 +114,13 @@ bool ApplyCommandLine(const CommandLineOptions& options) {
     }
     if (!options.logFile.empty()) {
         std::string why;
-        if (!linklog::OpenFile(options.logFile, &why)) {
+        // A file that takes the log too slowly or not at all is said once, never silent;
+        // the panel's exit does not wait for it beyond the log's bound.
+        const std::string file = options.logFile;
+        const auto say = [file](const std::string& problem) {
+            std::fprintf(stderr, "%s: --log %s: %s\n", kProgram, file.c_str(), problem.c_str());
+        };
+        if (!linklog::OpenFile(options.logFile, &why, say)) {
             std::fprintf(stderr, "%s: --log: cannot open %s: %s\n", kProgram,
                          options.logFile.c_str(), why.c_str());
             return false;

@@ -30,6 +30,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -51,7 +52,7 @@ constexpr int kValueColumn = 0;
 constexpr int kDwellColumn = 1;
 constexpr int kStateColumn = 2;
 constexpr int kBaseRole = Qt::UserRole;  // a cell's number: the base value, the seconds
-constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+constexpr std::chrono::seconds kFileWait{5};  // the longest a run file is read
 // How a step cell is edited while no run is under way: typing starts the entry.
 constexpr QAbstractItemView::EditTriggers kStepEditing =
     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -742,16 +743,20 @@ bool SequenceWindow::FillRamp() {
 // ---------------------------------------------------------------------------------------
 
 bool SequenceWindow::LoadSteps(const QString& path, QString* why) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return false;
-    }
-    const QByteArray contents = file.read(kMaxFileBytes);
+    // Read whole or not at all; a file that gives nothing for a while (a FIFO whose
+    // writer stalls) does not hold the window.
     std::vector<decade::RunStep> rows;
     std::string reason;
-    if (!decade::ParseRunFile(std::string_view(contents.constData(), static_cast<std::size_t>(contents.size())),
-                              &rows, &reason)) {
+    const auto deadline = std::chrono::steady_clock::now() + kFileWait;
+    const decade::RunFileRead read = decade::ReadRunFile(
+        QFile::encodeName(path).toStdString(), &rows, &reason,
+        [deadline] { return std::chrono::steady_clock::now() >= deadline; });
+    if (read == decade::RunFileRead::Stopped) {
+        *why = T(QT_TRANSLATE_NOOP("SequenceWindow", "the file was not read whole within %1 s"))
+                   .arg(kFileWait.count());
+        return false;
+    }
+    if (read != decade::RunFileRead::Read) {
         *why = QString::fromStdString(reason);
         return false;
     }

@@ -54,10 +54,11 @@ inline constexpr Text kSerialLead{QT_TRANSLATE_NOOP("Panel", ", s.n. ")};
 inline constexpr Text kVersionLead{QT_TRANSLATE_NOOP("Panel", ", SW version ")};
 
 // The labels of the presets start with their kind (0 user function, 1 timing).
-const Text& PresetKind(int kind);
+Text PresetKind(int kind);
 
 // The name of a function code; capacitance names the basic function of the capacitance
-// classes. Codes without a name are "Unknown".
-const Text& FunctionName(int code, bool capacitance);
+// classes. Codes without a name are "Unknown". The names themselves are the decade
+// layer's (decade/names.h), so that ombrastel-ctl knows them too.
+Text FunctionName(int code, bool capacitance);
 
 }  // namespace texts

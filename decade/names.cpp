@@ -1,10 +1,13 @@
 #include "decade/names.h"
 
+#include <QString>
+#include <QtGlobal>
 #include <array>
 #include <charconv>
 
 #include "decade/model.h"
 #include "platform/text.h"
+#include "platform/translation.h"
 
 namespace decade::names {
 
@@ -25,6 +28,37 @@ constexpr std::array<NameRow, 15> kFunctions{{
 }};
 // clang-format on
 constexpr std::string_view kCapacitance = "capacitance";
+
+// The names the panel shows; the translations are in translations/ombrastel_<code>.ts.
+constexpr const char* kShownContext = "Messages";
+struct ShownRow {
+    int code;
+    const char* english;
+};
+// clang-format off
+constexpr std::array<ShownRow, 15> kShownNames{{
+    {kBasic, QT_TRANSLATE_NOOP("Messages", "Resistance")},
+    {kPt385_68, QT_TRANSLATE_NOOP("Messages", "Platinum Pt385 (68)")},
+    {kPt385_90, QT_TRANSLATE_NOOP("Messages", "Platinum Pt385 (90)")},
+    {kPt3916, QT_TRANSLATE_NOOP("Messages", "Platinum Pt3916")},
+    {kPt3926, QT_TRANSLATE_NOOP("Messages", "Platinum Pt3926")},
+    {kPtUser, QT_TRANSLATE_NOOP("Messages", "Platinum User")},
+    {kNickel, QT_TRANSLATE_NOOP("Messages", "Nickel")},
+    {kOpen, QT_TRANSLATE_NOOP("Messages", "Open")},
+    {kShort, QT_TRANSLATE_NOOP("Messages", "Short")},
+    {kPt100, QT_TRANSLATE_NOOP("Messages", "Platinum Pt100")},
+    {kPt200, QT_TRANSLATE_NOOP("Messages", "Platinum Pt200")},
+    {kPt500, QT_TRANSLATE_NOOP("Messages", "Platinum Pt500")},
+    {kPt1000, QT_TRANSLATE_NOOP("Messages", "Platinum Pt1000")},
+    {kNi100, QT_TRANSLATE_NOOP("Messages", "Nickel Ni100")},
+    {kNi1000, QT_TRANSLATE_NOOP("Messages", "Nickel Ni1000")},
+}};
+// clang-format on
+constexpr const char* kShownCapacitance = QT_TRANSLATE_NOOP("Messages", "Capacitance");
+constexpr std::array<const char*, 2> kPresetKinds{{
+    QT_TRANSLATE_NOOP("Messages", "User function "),
+    QT_TRANSLATE_NOOP("Messages", "Timing "),
+}};
 constexpr std::string_view kUserPrefix = "user";
 constexpr std::string_view kTimingPrefix = "timing";
 
@@ -81,6 +115,14 @@ std::string FunctionName(int code, bool capacitance) {
     return {};
 }
 
+// A name as the panel shows it, in either language; letter case ignored beyond ASCII too.
+bool SameShown(std::string_view word, const char* english) {
+    const QString w = QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
+    return w.compare(QString::fromUtf8(english), Qt::CaseInsensitive) == 0 ||
+           w.compare(QString::fromStdString(translation::Translated(kShownContext, english)),
+                     Qt::CaseInsensitive) == 0;
+}
+
 std::optional<int> FunctionCode(std::string_view word) {
     if (Same(word, kCapacitance)) return kBasic;
     for (const NameRow& row : kFunctions) {
@@ -90,7 +132,39 @@ std::optional<int> FunctionCode(std::string_view word) {
     if (auto code = Preset(word, kTimingPrefix, kTimingBase)) return code;
     const std::optional<int> code = Decimal(word);
     if (code && (!FunctionName(*code, false).empty())) return code;
+    if (SameShown(word, kShownCapacitance)) return kBasic;
+    for (const ShownRow& row : kShownNames) {
+        if (SameShown(word, row.english)) return row.code;
+    }
     return std::nullopt;
+}
+
+const char* ShownFunctionEnglish(int code, bool capacitance) {
+    if (code == kBasic && capacitance) return kShownCapacitance;
+    for (const ShownRow& row : kShownNames) {
+        if (row.code == code) return row.english;
+    }
+    return nullptr;
+}
+
+std::string ShownFunctionTranslated(int code, bool capacitance) {
+    const char* english = ShownFunctionEnglish(code, capacitance);
+    return english != nullptr ? translation::Translated(kShownContext, english) : std::string();
+}
+
+const char* PresetKindEnglish(int kind) {
+    return kPresetKinds[kind == 0 ? 0 : 1];
+}
+
+std::string PresetKindTranslated(int kind) {
+    return translation::Translated(kShownContext, PresetKindEnglish(kind));
+}
+
+std::string PresetNameText(std::string_view reply) {
+    reply = text::TrimLineEnd(text::UpToNul(reply));
+    if (reply.empty() || reply.front() != '"') return std::string(reply);
+    reply.remove_prefix(1);
+    return std::string(reply.substr(0, reply.find('"')));
 }
 
 std::string StandardName(int index) {

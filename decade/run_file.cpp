@@ -1,9 +1,17 @@
 #include "decade/run_file.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/text.h"
 
@@ -63,6 +71,10 @@ std::optional<double> ParseValue(std::string_view text) {
 
 bool ParseRunFile(std::string_view contents, std::vector<RunStep>* steps, std::string* why) {
     steps->clear();
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (contents.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        contents.remove_prefix(kByteOrderMark.size());
+    }
     int lineNumber = 0;
     bool first = true;
     std::size_t start = 0;
@@ -74,12 +86,15 @@ bool ParseRunFile(std::string_view contents, std::vector<RunStep>* steps, std::s
         ++lineNumber;
         if (line.empty() || line.front() == '#') continue;
         const std::vector<std::string_view> fields = Split(line, ',');
-        const std::optional<double> value = ParseValue(fields[0]);
-        if (!value && first) {  // a header row
+        if (first) {
             first = false;
-            continue;
+            // A header names the columns; a first row with a number in it is a step, and
+            // a wrong one is said, not skipped.
+            if (std::none_of(fields.begin(), fields.end(),
+                             [](std::string_view f) { return ParseValue(f).has_value(); })) {
+                continue;
+            }
         }
-        first = false;
         const auto fail = [&](const std::string& what) {
             *why = "line " + std::to_string(lineNumber) + ": " + what;
             return false;
@@ -87,10 +102,15 @@ bool ParseRunFile(std::string_view contents, std::vector<RunStep>* steps, std::s
         if (fields.size() < 2 || fields.size() > 3) {
             return fail("a row is value,dwell_seconds with an optional function");
         }
+        const std::optional<double> value = ParseValue(fields[0]);
         if (!value) return fail("\"" + std::string(fields[0]) + "\" is no value");
         const std::optional<double> dwell = text::ParseEntryNumber(fields[1]);
         if (!dwell || !std::isfinite(*dwell) || *dwell < 0.0) {
             return fail("\"" + std::string(fields[1]) + "\" is no dwell time in seconds");
+        }
+        if (*dwell > kMaxDwellSeconds) {
+            return fail("the dwell \"" + std::string(fields[1]) + "\" is longer than the " +
+                        text::FormatPlain(kMaxDwellSeconds) + " s a step can take");
         }
         RunStep step;
         step.value = *value;
@@ -104,6 +124,75 @@ bool ParseRunFile(std::string_view contents, std::vector<RunStep>* steps, std::s
         return false;
     }
     return true;
+}
+
+namespace {
+
+std::string Limit() {
+    return "the " + std::to_string(kMaxRunFileBytes) + " bytes (" +
+           std::to_string(kMaxRunFileBytes >> 20) + " MiB) a run file may hold";
+}
+
+// The whole file, never more than the limit, without blocking on a FIFO or a device.
+RunFileRead ReadWhole(const std::string& path, std::string* contents, std::string* why,
+                      const std::function<bool()>& stop) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *why = std::strerror(errno);
+        return RunFileRead::Unreadable;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (st.st_size > kMaxRunFileBytes) {
+            *why = "the file is " + std::to_string(st.st_size) + " bytes, more than " + Limit();
+            return RunFileRead::Refused;
+        }
+        contents->reserve(static_cast<std::size_t>(st.st_size));
+    }
+    constexpr int kLookMs = 100;
+    char buffer[64 * 1024];
+    for (;;) {
+        if (stop && stop()) return RunFileRead::Stopped;
+        // A FIFO without a writer yet reads as its end: only read once poll says there
+        // is something (bytes, or the writer gone).
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, kLookMs);
+        if (ready <= 0) {
+            if (ready < 0 && errno != EINTR) {
+                *why = std::strerror(errno);
+                return RunFileRead::Unreadable;
+            }
+            continue;
+        }
+        const std::size_t room = static_cast<std::size_t>(kMaxRunFileBytes) + 1 - contents->size();
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, room));
+        if (n == 0) return RunFileRead::Read;
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            *why = std::strerror(errno);
+            return RunFileRead::Unreadable;
+        }
+        contents->append(buffer, static_cast<std::size_t>(n));
+        if (static_cast<std::int64_t>(contents->size()) > kMaxRunFileBytes) {
+            *why = "the file holds more than " + Limit();
+            return RunFileRead::Refused;
+        }
+    }
+}
+
+}  // namespace
+
+RunFileRead ReadRunFile(const std::string& path, std::vector<RunStep>* steps, std::string* why,
+                        const std::function<bool()>& stop) {
+    steps->clear();
+    std::string contents;
+    const RunFileRead read = ReadWhole(path, &contents, why, stop);
+    if (read != RunFileRead::Read) return read;
+    return ParseRunFile(contents, steps, why) ? RunFileRead::Read : RunFileRead::Refused;
 }
 
 namespace {

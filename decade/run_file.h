@@ -3,6 +3,8 @@
 // evenly spaced values.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,10 +26,32 @@ struct RunStep {
     int line = 0;  // where it stands in the file, for messages
 };
 
-// Reads the rows "value,dwell_seconds[,function]" of a run file. Blank lines and lines
-// starting with '#' are skipped, and so is a first row whose value is no number (a
-// header). False with the line and what is wrong in why.
+// The longest dwell a step takes: far beyond any bench use, and well inside what the
+// clocks that time a step can count.
+inline constexpr double kMaxDwellSeconds = 1e9;
+
+// Reads the rows "value,dwell_seconds[,function]" of a run file. A UTF-8 byte-order mark
+// at the start is no part of the first row; blank lines and lines starting with '#' are
+// skipped, and so is a first row that holds no number (a header). False with the line and
+// what is wrong in why.
 bool ParseRunFile(std::string_view contents, std::vector<RunStep>* steps, std::string* why);
+
+// The most a run file may hold. A larger file is refused, never run in part.
+inline constexpr std::int64_t kMaxRunFileBytes = std::int64_t{16} << 20;
+
+// How reading a run file ended.
+enum class RunFileRead {
+    Read,        // the whole file, and its rows are good
+    Unreadable,  // it could not be opened or read; why holds the system's reason
+    Refused,     // too large, or a row is wrong; why says which and why
+    Stopped,     // stop said so before the file ended
+};
+
+// Reads the run file at path whole (a regular file, a FIFO, a device) and its rows. It
+// never blocks: while the file gives nothing (a FIFO whose writer stalls), stop is asked
+// at least every 100 ms and ends the reading when it says so.
+RunFileRead ReadRunFile(const std::string& path, std::vector<RunStep>* steps, std::string* why,
+                        const std::function<bool()>& stop);
 
 // A run file of steps: the header "value,dwell_seconds,function", then one row a step, the
 // value in the base unit with twelve significant digits, the dwell in seconds, and the

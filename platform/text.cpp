@@ -262,4 +262,85 @@ bool HasControlByte(std::string_view text) {
     return false;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character at the start of bytes that is no control
+// character, 0 when there is none there (a stray or overlong byte, a surrogate, a C1
+// control).
+std::size_t PrintableUtf8(std::string_view bytes) {
+    const auto b0 = static_cast<unsigned char>(bytes[0]);
+    std::size_t length = 0;
+    char32_t c = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        c = b0 & 0x1Fu;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        c = b0 & 0x0Fu;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        c = b0 & 0x07u;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if ((b & 0xC0u) != 0x80u) return 0;
+        c = (c << 6) | (b & 0x3Fu);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+    if (c <= 0x9F) return 0;  // C1 controls, CSI (U+009B) and OSC (U+009D) among them
+    return length;
+}
+
+}  // namespace
+
+void AppendEscaped(std::string& out, std::string_view bytes, bool keepUtf8) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        const auto b = static_cast<unsigned char>(c);
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                continue;
+            case '\r':
+                out += "\\r";
+                continue;
+            case '\n':
+                out += "\\n";
+                continue;
+            case '\t':
+                out += "\\t";
+                continue;
+            default:
+                break;
+        }
+        if (b >= 0x20 && b < 0x7F) {
+            out += c;
+            continue;
+        }
+        if (keepUtf8 && b >= 0x80) {
+            const std::size_t length = PrintableUtf8(bytes.substr(i));
+            if (length > 0) {
+                out.append(bytes.substr(i, length));
+                i += length - 1;
+                continue;
+            }
+        }
+        out += "\\x";
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    }
+}
+
+std::string Escape(std::string_view bytes, bool keepUtf8) {
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    AppendEscaped(out, bytes, keepUtf8);
+    return out;
+}
+
 }  // namespace text

@@ -59,4 +59,12 @@ std::string_view TrimLineEnd(std::string_view text);
 // True when the text holds a byte below 0x20 or the byte 0x7F.
 bool HasControlByte(std::string_view text);
 
+// Printable form of bytes as the link log and the simulator's transcript write them: \r \n
+// \t \\ and \xHH for every other byte below 0x20 and from 0x7F up. With keepUtf8, a
+// well-formed UTF-8 character that is no control character (U+0080 to U+009F are C1
+// controls) stays as it is, so text from a decade can be shown on a terminal: no ESC, CSI
+// or OSC sequence gets through, while "°C" or "Měď" still reads as such.
+std::string Escape(std::string_view bytes, bool keepUtf8 = false);
+void AppendEscaped(std::string& out, std::string_view bytes, bool keepUtf8 = false);
+
 }  // namespace text

@@ -649,5 +649,9 @@
         <source>&amp;From</source>
         <translation>&amp;Od</translation>
     </message>
+    <message>
+        <source>the file was not read whole within %1 s</source>
+        <translation>soubor nebyl do %1 s přečten celý</translation>
+    </message>
 </context>
 </TS>

@@ -20,33 +20,10 @@
 #include "app/shared_state.h"
 #include "app/open_close.h"
 #include "decade/profiles.h"
+#include "support/ctl_fixture.h"
 #include "support/link_fixture.h"
 
 namespace {
-
-struct CtlResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs ombrastel-ctl with args in the working folder (where the simulator's comN link is).
-CtlResult Ctl(const QStringList& args, int timeoutMs = 20000) {
-    QProcess p;
-    p.setWorkingDirectory(QDir::currentPath());
-    p.start(QStringLiteral(OMBRASTEL_CTL_PATH), args);
-    CtlResult r;
-    if (!p.waitForStarted(5000)) return r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(2000);
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
 
 std::string Text(std::string_view s) {
     return std::string(s);
@@ -298,12 +275,6 @@ TEST_F(CtlTest, LinkComesFromTheSettingsFolderOrFromPort) {
 }
 
 // ----- run. -----
-
-void WriteFile(const QString& name, const QByteArray& text) {
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
 
 TEST_F(CtlTest, RunSetsAndReadsBackEachRowAndStopsAtTheDecadesRefusal) {
     StartSim(Args("--model V212 --refuse \"A 300\""));

@@ -5,12 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <thread>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -215,6 +222,70 @@ TEST(LogWindowTest, KeepsTheLastEntriesClearsSavesAndOpens) {
     QTest::mouseClick(LogButton(panel), Qt::LeftButton);
     EXPECT_TRUE(window->isVisible()) << "so does the Log button";
     window->close();
+}
+
+// A file that does not take the log: a full device, a FIFO whose reader never reads, one
+// that takes it too slowly. The problem is said once, the close never waits beyond its
+// bound, and it says that entries were lost; a FIFO without a reader is not opened at all.
+TEST(LinkLogFileTest, AFileThatDoesNotTakeTheLogIsSaidOnceAndNeverHoldsTheEnd) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string fifo = dir.filePath("reader.log").toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string entry(100, 'x');  // about 120 bytes an entry in the file
+    const struct {
+        const char* what;
+        std::string path;
+        int entries;
+        const char* said;
+    } cases[] = {
+        {"/dev/full", "/dev/full", 10, "cannot write: No space left on device; nothing more is logged"},
+        {"a FIFO never read", fifo, 100, " bytes of the log were not written: the file did not take them within 1000 ms"},
+        {"a FIFO too slow", fifo, 90000, "the file takes the log too slowly (8 MiB waited); nothing more is logged"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The reader opens the FIFO and never reads: the pipe's 64 KiB fill up.
+        const int reader = c.path == fifo ? ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        std::vector<std::string> said;
+        std::mutex saidMutex;
+        std::string why;
+        ASSERT_TRUE(linklog::OpenFile(c.path, &why, [&](const std::string& problem) {
+            const std::lock_guard lock(saidMutex);
+            said.push_back(problem);
+        })) << why;
+        // The pipe filled first, so that the writer is held with little in its hands;
+        // then the entries: none of them waits for the file.
+        const auto log = [&entry](int entries) {
+            double slowest = 0.0;
+            for (int i = 0; i < entries; ++i) {
+                const auto begin = std::chrono::steady_clock::now();
+                linklog::Sent(entry);
+                slowest = std::max(slowest, SecondsSince(begin));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the writer meets it
+            return slowest;
+        };
+        const double filling = log(reader >= 0 ? 700 : 0);
+        EXPECT_LT(std::max(filling, log(c.entries)), 0.5) << "an exchange never waits";
+        const auto closing = std::chrono::steady_clock::now();
+        EXPECT_FALSE(linklog::CloseFile());
+        EXPECT_LT(SecondsSince(closing), 1.5);
+        if (reader >= 0) ::close(reader);
+        const std::lock_guard lock(saidMutex);
+        ASSERT_EQ(said.size(), 1u);
+        EXPECT_NE(said[0].find(c.said), std::string::npos) << said[0];
+    }
+    // A FIFO without a reader; and a plain file takes everything.
+    std::string why;
+    EXPECT_FALSE(linklog::OpenFile(fifo, &why));
+    EXPECT_EQ(why, "a FIFO that no program reads");
+    int problems = 0;
+    ASSERT_TRUE(linklog::OpenFile(dir.filePath("plain.log").toStdString(), &why, [&](const std::string&) { ++problems; }));
+    for (int i = 0; i < 2000; ++i) linklog::Sent(entry);
+    EXPECT_TRUE(linklog::CloseFile());
+    EXPECT_EQ(problems, 0);
+    EXPECT_EQ(ReadLines(dir.filePath("plain.log").toStdString()).size(), 2000u);
 }
 
 }  // namespace

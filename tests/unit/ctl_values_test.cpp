@@ -1,8 +1,14 @@
 // The values and run files a script hands ombrastel-ctl, and the names it takes for
 // functions, units, standards and scales.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QTemporaryDir>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "decade/run_file.h"
 #include "decade/model.h"
@@ -48,10 +54,119 @@ TEST(CtlValues, RunFileRowsHeaderCommentsAndFaults) {
                {"1,2\nx,3\n", "line 2: \"x\" is no value"},
                {"1,-2\n", "line 1: \"-2\" is no dwell time in seconds"},
                {"1\n2\n", "line 1: a row is value,dwell_seconds with an optional function"},
-               {"1,2,pt100,4\n", "line 1: a row is value,dwell_seconds with an optional function"}};
+               {"1,2,pt100,4\n", "line 1: a row is value,dwell_seconds with an optional function"},
+               // A first row with a number in it is a step, not a header to skip.
+               {"x,30\n100,1\n", "line 1: \"x\" is no value"},
+               {"1O0,30\n", "line 1: \"1O0\" is no value"},
+               {"\xEF\xBB\xBF" "value;dwell\n100;1\n", "line 2: a row is value,dwell_seconds with an optional function"},
+               // A dwell the clocks cannot count (1e10 s overflowed to no dwell at all).
+               {"100,1e10\n", "line 1: the dwell \"1e10\" is longer than the 1000000000 s a step can take"},
+               {"h,d\n100,1000000000.5\n",
+                "line 2: the dwell \"1000000000.5\" is longer than the 1000000000 s a step can take"}};
     for (const auto& c : bad) {
         EXPECT_FALSE(decade::ParseRunFile(c.text, &steps, &why)) << c.text;
         EXPECT_EQ(why, c.why);
+    }
+}
+
+// A byte-order mark is no part of the first value; a header holds no number at all.
+TEST(CtlValues, RunFileByteOrderMarkAndHeaders) {
+    const struct {
+        const char* text;
+        std::vector<double> values;
+        int firstLine;
+    } cases[] = {
+        {"\xEF\xBB\xBF" "100,30\n200,1\n", {100, 200}, 1},
+        {"\xEF\xBB\xBF" "value,dwell_seconds,function\r\n5,1\n", {5}, 2},
+        {"# made at the bench\nvalue,dwell\n-50,0.5\n", {-50}, 3},
+        {"1,1000000000\n", {1}, 1},
+    };
+    for (const auto& c : cases) {
+        std::vector<decade::RunStep> steps;
+        std::string why;
+        ASSERT_TRUE(decade::ParseRunFile(c.text, &steps, &why)) << c.text << why;
+        std::vector<double> values;
+        for (const decade::RunStep& s : steps) values.push_back(s.value);
+        EXPECT_EQ(values, c.values) << c.text;
+        EXPECT_EQ(steps.front().line, c.firstLine) << c.text;
+    }
+}
+
+// A run file is read whole or refused, never cut at a bound, and a FIFO that gives nothing
+// ends the reading as soon as the caller says so.
+TEST(CtlValues, RunFileIsReadWholeOrRefusedAndReadingCanBeStopped) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string folder = dir.path().toStdString();
+    const auto sparse = [&](const std::string& name, long long size) {
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+        return path;
+    };
+    const std::string fifo = folder + "/fifo.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Something that writes into the FIFO while it is read: bytes, then the end.
+    const auto feed = [&fifo](std::string bytes) {
+        return std::thread([&fifo, bytes] {
+            const int fd = ::open(fifo.c_str(), O_WRONLY);
+            for (std::size_t done = 0; fd >= 0 && done < bytes.size();) {
+                const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+                if (n <= 0) break;
+                done += static_cast<std::size_t>(n);
+            }
+            if (fd >= 0) ::close(fd);
+        });
+    };
+    const std::string limit = "the 16777216 bytes (16 MiB) a run file may hold";
+    const struct {
+        const char* what;
+        std::string path;
+        std::string fed;  // into the FIFO, when the path is it
+        decade::RunFileRead read;
+        std::string why;
+        std::size_t steps;
+    } cases[] = {
+        {"100 MB", sparse("big.csv", 100000000), {}, decade::RunFileRead::Refused,
+         "the file is 100000000 bytes, more than " + limit, 0},
+        {"one byte over", sparse("over.csv", decade::kMaxRunFileBytes + 1), {}, decade::RunFileRead::Refused,
+         "the file is 16777217 bytes, more than " + limit, 0},
+        {"a FIFO", fifo, "value,dwell\n1,0\n2,30\n", decade::RunFileRead::Read, "", 2},
+        {"a FIFO over the bound", fifo, std::string(decade::kMaxRunFileBytes - 4, '#') + "\n1,0\n2,30\n",
+         decade::RunFileRead::Refused, "the file holds more than " + limit, 0},
+        {"missing", folder + "/none.csv", {}, decade::RunFileRead::Unreadable, "No such file or directory", 0},
+        {"a folder", folder, {}, decade::RunFileRead::Unreadable, "Is a directory", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::thread writer = c.path == fifo ? feed(c.fed) : std::thread();
+        std::vector<decade::RunStep> steps;
+        std::string why;
+        EXPECT_EQ(decade::ReadRunFile(c.path, &steps, &why, {}), c.read);
+        if (writer.joinable()) writer.join();
+        EXPECT_EQ(why, c.why);
+        EXPECT_EQ(steps.size(), c.steps);
+    }
+    // Nobody writes (no writer yet, or one that stalls): the stop ends it within 100 ms.
+    for (const bool stalled : {false, true}) {
+        SCOPED_TRACE(stalled ? "stalled writer" : "no writer");
+        const int writer = stalled ? ::open(fifo.c_str(), O_RDWR) : -1;  // holds it open, writes a part
+        if (stalled) {
+            ASSERT_EQ(::write(writer, "100,30\n2", 8), 8);
+        }
+        const auto begin = std::chrono::steady_clock::now();
+        const auto stopAt = begin + std::chrono::milliseconds(300);
+        std::vector<decade::RunStep> steps;
+        std::string why;
+        EXPECT_EQ(decade::ReadRunFile(fifo, &steps, &why, [&] { return std::chrono::steady_clock::now() >= stopAt; }),
+                  decade::RunFileRead::Stopped);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        EXPECT_GE(seconds, 0.3);
+        EXPECT_LT(seconds, 0.6);
+        EXPECT_TRUE(steps.empty());
+        if (writer >= 0) ::close(writer);
     }
 }
 
@@ -76,6 +191,47 @@ TEST(CtlValues, NamesOfFunctionsUnitsStandardsAndScalesGoBothWays) {
     EXPECT_EQ(names::StandardIndex("US-JIS"), 1);
     EXPECT_EQ(names::ScaleIndex("its90"), 0);
     EXPECT_EQ(names::ScaleName(1), "ipts68");
+}
+
+// The names the panel shows are names of functions too, in both languages and any letter
+// case; a preset's name is read without its quotes.
+TEST(CtlValues, ShownNamesInBothLanguagesAndPresetNamesWithoutQuotes) {
+    using namespace decade;
+    const struct {
+        const char* word;
+        int code;
+    } shown[] = {
+        {"Platinum Pt385 (90)", fn::kPt385_90}, {"Platina Pt385 (90)", fn::kPt385_90},
+        {"platina pt385 (90)", fn::kPt385_90},  {"PLATINUM PT385 (68)", fn::kPt385_68},
+        {"PLATINA UŽIVATELSKÁ", fn::kPtUser},   {"platina uživatelská", fn::kPtUser},
+        {"Nikl Ni1000", fn::kNi1000},           {"Kapacita", fn::kBasic},
+        {"Odpor", fn::kBasic},                  {"Rozpojeno", fn::kOpen},
+        {"Zkrat", fn::kShort},                  {"Platinum Pt100", fn::kPt100},
+    };
+    for (const auto& c : shown) EXPECT_EQ(names::FunctionCode(c.word), c.code) << c.word;
+    for (const char* bad : {"Platinum Pt385", "Platina", "Platinum  Pt100", "Unknown", "Neznámá"}) {
+        EXPECT_FALSE(names::FunctionCode(bad).has_value()) << bad;
+    }
+    for (int code : {fn::kBasic, fn::kPt385_90, fn::kPtUser, fn::kNi100}) {
+        const char* english = names::ShownFunctionEnglish(code, false);
+        ASSERT_NE(english, nullptr);
+        EXPECT_EQ(names::FunctionCode(english), code);
+        EXPECT_EQ(names::FunctionCode(names::ShownFunctionTranslated(code, false)), code);
+        EXPECT_NE(names::ShownFunctionTranslated(code, false), english) << english;
+    }
+    EXPECT_STREQ(names::ShownFunctionEnglish(fn::kBasic, true), "Capacitance");
+    EXPECT_EQ(names::ShownFunctionEnglish(fn::kUserFunctionBase, false), nullptr);
+    EXPECT_STREQ(names::PresetKindEnglish(0), "User function ");
+
+    const struct {
+        std::string_view reply;
+        const char* name;
+    } presets[] = {
+        {"\"Pt50\"\r\n", "Pt50"}, {"\"Pt 100 copy\"", "Pt 100 copy"}, {"\"cut", "cut"},
+        {"Ramp\r", "Ramp"},       {"\"\"", ""},               {std::string_view("\"a\0b\"", 5), "a"},
+        {"\"x\"y\"", "x"},
+    };
+    for (const auto& c : presets) EXPECT_EQ(names::PresetNameText(c.reply), c.name) << c.reply;
 }
 
 // What the Sequence window writes, ombrastel-ctl reads back unchanged; values as typed, not

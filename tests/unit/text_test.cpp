@@ -197,3 +197,34 @@ TEST(TextEntryNumber, WholeTextIsOneNumberWithPointOrComma) {
 }
 
 }  // namespace
+
+// Text from a decade on a terminal: no byte that starts a control sequence gets through,
+// while printable UTF-8 stays readable; the link log's form escapes every byte from 0x7F.
+TEST(TextEscape, ControlBytesEscapedPrintableUtf8KeptOnlyWhenAsked) {
+    const struct {
+        std::string_view bytes;
+        const char* shown;  // keepUtf8
+        const char* logged;
+    } cases[] = {
+        {"Pt50", "Pt50", "Pt50"},
+        {"\x1B]52;c;cHduZWQ=\x07", "\\x1B]52;c;cHduZWQ=\\x07", "\\x1B]52;c;cHduZWQ=\\x07"},
+        {"\x1B[2J\x1B]0;t\x1B\\", "\\x1B[2J\\x1B]0;t\\x1B\\\\", "\\x1B[2J\\x1B]0;t\\x1B\\\\"},
+        {"a\r\n\tb\x7F", "a\\r\\n\\tb\\x7F", "a\\r\\n\\tb\\x7F"},
+        {std::string_view("x\0y", 3), "x\\x00y", "x\\x00y"},
+        {"\xC2\xB0" "C M\xC4\x9B\xC4\x8F", "\xC2\xB0" "C M\xC4\x9B\xC4\x8F", "\\xC2\\xB0C M\\xC4\\x9B\\xC4\\x8F"},
+        {"\xE2\x82\xAC \xF0\x9F\x94\xA5", "\xE2\x82\xAC \xF0\x9F\x94\xA5", "\\xE2\\x82\\xAC \\xF0\\x9F\\x94\\xA5"},
+        {"\x9B" "2J", "\\x9B2J", "\\x9B2J"},                  // a raw CSI byte
+        {"\xC2\x9B" "2J\xC2\x9D", "\\xC2\\x9B2J\\xC2\\x9D", "\\xC2\\x9B2J\\xC2\\x9D"},  // CSI, OSC in UTF-8
+        {"\xC0\x9B", "\\xC0\\x9B", "\\xC0\\x9B"},              // overlong
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80", "\\xED\\xA0\\x80"},  // a surrogate
+        {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80", "\\xF4\\x90\\x80\\x80"},  // beyond U+10FFFF
+        {"\xE2\x82", "\\xE2\\x82", "\\xE2\\x82"},              // cut short
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text::Escape(c.bytes, true), c.shown) << c.logged;
+        EXPECT_EQ(text::Escape(c.bytes), c.logged) << c.logged;
+        for (const char b : text::Escape(c.bytes, true)) {
+            EXPECT_TRUE(static_cast<unsigned char>(b) >= 0x20 && b != 0x7F) << c.logged;
+        }
+    }
+}
