@@ -1,5 +1,6 @@
 #include "app/sequence_window.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
@@ -20,7 +21,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyledItemDelegate>
@@ -40,6 +40,7 @@
 #include "app/texts.h"
 #include "decade/names.h"
 #include "decade/run_file.h"
+#include "platform/file_write.h"
 #include "platform/link_thread.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -119,13 +120,13 @@ QTableWidgetItem* Item(const QString& text, bool editable, bool number = true) {
     return item;
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes, QString* why) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *why = file.errorString();
-        return false;
-    }
-    return true;
+// What the operator saves is written as the settings file is: never over a device, a
+// FIFO or a socket, through a symbolic link, and never leaving half a file.
+bool WriteFile(const QString& path, const QByteArray& bytes, bool czech, QString* why) {
+    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const int error = filewrite::WriteWhole(QFile::encodeName(path).toStdString(), text);
+    if (error != 0) *why = QString::fromStdString(texts::WriteFailure(error, czech));
+    return error == 0;
 }
 
 }  // namespace
@@ -800,17 +801,17 @@ bool SequenceWindow::SaveSteps(const QString& path, QString* why) const {
         row.function = frame_.name;
         rows.push_back(row);
     }
-    return WriteFile(path, QByteArray::fromStdString(decade::FormatRunFile(rows)), why);
+    return WriteFile(path, QByteArray::fromStdString(decade::FormatRunFile(rows)), czech_, why);
 }
 
 bool SequenceWindow::SavePlot(const QString& path, QString* why) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !chartView_->grab().save(&file, "PNG")) {
-        *why = file.errorString().isEmpty() ? QStringLiteral("the image could not be written")
-                                           : file.errorString();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !chartView_->grab().save(&buffer, "PNG")) {
+        *why = T(QT_TRANSLATE_NOOP("SequenceWindow", "the image could not be written"));
         return false;
     }
-    return true;
+    return WriteFile(path, png, czech_, why);
 }
 
 bool SequenceWindow::SaveResults(const QString& path, QString* why) const {
@@ -820,7 +821,7 @@ bool SequenceWindow::SaveResults(const QString& path, QString* why) const {
                (r.readBack ? Number(*r.readBack).toUtf8() : QByteArray()) + ',' +
                frame_.unit.toUtf8() + ',' + sequence::StatusWord(r.status) + '\n';
     }
-    return WriteFile(path, out, why);
+    return WriteFile(path, out, czech_, why);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "app/shared_state.h"
 #include "decade/model.h"
+#include "platform/file_write.h"
 
 namespace texts {
 
@@ -40,6 +41,7 @@ constexpr std::array<NameRow, 15> kFunctionNames{{
     {kNi1000, {QT_TRANSLATE_NOOP("Messages", "Nickel Ni1000")}},
 }};
 // clang-format on
+constexpr Text kNotRegularFile{QT_TRANSLATE_NOOP("Messages", "it is not a regular file")};
 constexpr Text kCapacitance{QT_TRANSLATE_NOOP("Messages", "Capacitance")};
 constexpr Text kUnknown{QT_TRANSLATE_NOOP("Messages", "Unknown")};
 
@@ -94,6 +96,13 @@ const Text& FunctionName(int code, bool capacitance) {
         if (row.code == code) return row.name;
     }
     return kUnknown;
+}
+
+std::string WriteFailure(int error, bool czech) {
+    if (error == filewrite::kNotRegular && czech) {
+        return Translated("Messages", kNotRegularFile.english);
+    }
+    return filewrite::Reason(error);
 }
 
 }  // namespace texts
