@@ -1,6 +1,7 @@
 #include "app/sequence_run.h"
 
 #include <QCoreApplication>
+#include <QString>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -260,6 +261,35 @@ const char* StatusWord(StepStatus status) {
         case StepStatus::NotSettable: return "not settable";
     }
     return "";
+}
+
+namespace {
+
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string Number(double value, char format, int precision) {
+    return QString::number(value, format, precision).toStdString();
+}
+
+}  // namespace
+
+std::string ResultsCsv(const std::vector<StepResult>& results, std::string_view unit) {
+    std::string out = "time_s,set,read_back,unit,status\n";
+    const std::string unitField = CsvField(unit);
+    for (const StepResult& r : results) {
+        out += Number(r.seconds, 'f', 3) + ',' + Number(r.set, 'g', 12) + ',' +
+               (r.readBack ? Number(*r.readBack, 'g', 12) : std::string()) + ',' + unitField +
+               ',' + StatusWord(r.status) + '\n';
+    }
+    return out;
 }
 
 }  // namespace sequence

@@ -129,6 +129,12 @@ bool WriteFile(const QString& path, const QByteArray& bytes, bool czech, QString
     return error == 0;
 }
 
+// Texts of the plot are drawn as rich text by the chart: what the decade named (a unit) is
+// shown as the characters it is.
+QString ChartText(const QString& text) {
+    return text.toHtmlEscaped();
+}
+
 }  // namespace
 
 SequenceWindow::SequenceWindow() : QWidget(nullptr, Qt::Window) {
@@ -203,6 +209,7 @@ QString SequenceWindow::T(const char* english) const {
 void SequenceWindow::BuildLayout() {
     heading_ = new QLabel(this);
     heading_->setObjectName(QStringLiteral("sequenceHeading"));
+    heading_->setTextFormat(Qt::PlainText);  // it names the decade's function or preset
     QFont bold = heading_->font();
     bold.setBold(true);
     heading_->setFont(bold);
@@ -387,6 +394,7 @@ void SequenceWindow::BuildLayout() {
     progress_->setMinimumWidth(260);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("sequenceStatus"));
+    status_->setTextFormat(Qt::PlainText);  // paths, and lines of files
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* runButtons = new QHBoxLayout;
@@ -467,9 +475,9 @@ void SequenceWindow::ApplyTexts() {
     chartView_->setAccessibleName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Plot of the value set and read back")));
     status_->setAccessibleName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Status")));
     heading_->setAccessibleName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Function")));
-    setSeries_->setName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Set")));
-    readSeries_->setName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Read back")));
-    timeAxis_->setTitleText(T(QT_TRANSLATE_NOOP("SequenceWindow", "Time [s]")));
+    setSeries_->setName(ChartText(T(QT_TRANSLATE_NOOP("SequenceWindow", "Set"))));
+    readSeries_->setName(ChartText(T(QT_TRANSLATE_NOOP("SequenceWindow", "Read back"))));
+    timeAxis_->setTitleText(ChartText(T(QT_TRANSLATE_NOOP("SequenceWindow", "Time [s]"))));
     SetFrame(frame_);
     ShowProgress();
 }
@@ -494,7 +502,7 @@ void SequenceWindow::SetFrame(const Frame& frame) {
                                          bracketed(T(QT_TRANSLATE_NOOP("SequenceWindow", "Set"))),
                                          bracketed(T(QT_TRANSLATE_NOOP("SequenceWindow", "Read back"))),
                                          T(QT_TRANSLATE_NOOP("SequenceWindow", "Status"))});
-    valueAxis_->setTitleText(ValueHeading());
+    valueAxis_->setTitleText(ChartText(ValueHeading()));
     for (int row = 0; row < steps_->rowCount(); ++row) {
         if (QTableWidgetItem* item = steps_->item(row, kValueColumn)) {
             item->setText(Shown(item->data(kBaseRole).toDouble()));
@@ -815,13 +823,8 @@ bool SequenceWindow::SavePlot(const QString& path, QString* why) const {
 }
 
 bool SequenceWindow::SaveResults(const QString& path, QString* why) const {
-    QByteArray out = "time_s,set,read_back,unit,status\n";
-    for (const sequence::StepResult& r : resultRows_) {
-        out += QString::number(r.seconds, 'f', 3).toUtf8() + ',' + Number(r.set).toUtf8() + ',' +
-               (r.readBack ? Number(*r.readBack).toUtf8() : QByteArray()) + ',' +
-               frame_.unit.toUtf8() + ',' + sequence::StatusWord(r.status) + '\n';
-    }
-    return WriteFile(path, out, czech_, why);
+    return WriteFile(path, QByteArray::fromStdString(sequence::ResultsCsv(resultRows_, frame_.unit.toStdString())),
+                     czech_, why);
 }
 
 namespace {

@@ -2,7 +2,7 @@
 // window's log) is written as the settings file is: a device node, a FIFO or a socket is
 // refused with the reason and left as it was, also behind a symbolic link; a link to a
 // regular file is written through, the link stays and a hard-linked target keeps its
-// inode.
+// inode. The results quote what the decade named as CSV fields must.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -210,6 +210,78 @@ TEST(SaveTargets, OnlyRegularFilesAreWrittenAndLinksAreWrittenThrough) {
             }
         }
     }
+}
+
+// The results file: one line a step, the unit as one field however the decade names it.
+TEST(SaveTargets, ResultsQuoteTheFieldsThatNeedIt) {
+    const std::vector<sequence::StepResult> rows = {
+        {0, 0.0, 100.0, 99.5, sequence::StepStatus::Done},
+        {1, 1.25, 2.5e-8, std::nullopt, sequence::StepStatus::Refused},
+    };
+    const struct {
+        std::string unit, field;
+    } cases[] = {
+        {"Ohm", "Ohm"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"c\rr", "\"c\rr\""},
+        {"\"", "\"\"\"\""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.unit);
+        EXPECT_EQ(sequence::ResultsCsv(rows, c.unit),
+                  "time_s,set,read_back,unit,status\n0.000,100,99.5," + c.field + ",done\n1.250,2.5e-08,," +
+                      c.field + ",refused\n");
+    }
+}
+
+// The same through a run on the simulated decade, whose user function names a unit with
+// a comma and a carriage return.
+TEST(SaveTargets, ResultsOfARunQuoteTheUnitTheDecadeNamed) {
+    ShowFreshPanel(3);
+    linkthread::Start();
+    MessageRecorder boxes;
+    {
+        simtest::SimFixture sim({"--model", "V330A", "--user-presets", "P", "--reply",
+                                 "UFUN:CURV:PRES1:UNIT?=\"a,b\\rc\""});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        OpenSerial(1, 9600);
+        ASSERT_TRUE(WaitLinkIdle());
+        ASSERT_EQ(connected, 1) << boxes.Texts();
+        Choose(FUNCTION, 1000);
+        ASSERT_TRUE(WaitLinkIdle());
+        SequenceWindow* window = PanelSequenceWindow(ui::PanelWindow(panelHandle));
+        window->show();
+        const auto enter = [window](const char* name, const char* text) {
+            auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(name));
+            ASSERT_NE(edit, nullptr);
+            edit->setText(QString::fromLatin1(text));
+        };
+        enter("rampFrom", "5");
+        enter("rampTo", "6");
+        window->findChild<QRadioButton*>(QStringLiteral("rampByCount"))->setChecked(true);
+        enter("rampStepOrCount", "2");
+        enter("rampDwell", "0");
+        ASSERT_TRUE(window->FillRamp());
+        QTest::mouseClick(window->findChild<QAbstractButton*>(QStringLiteral("runSequence")), Qt::LeftButton);
+        ASSERT_TRUE(ServeUntil([] { return !sequence::Running() && !linkthread::Busy(); }, 20.0));
+        EXPECT_TRUE(boxes.messages().empty()) << boxes.Texts();
+        QString why;
+        ASSERT_TRUE(window->SaveResults(QStringLiteral("results.csv"), &why)) << why.toStdString();
+        const QStringList lines = QString::fromStdString(Read("results.csv")).split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 4) << lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(lines[0], QStringLiteral("time_s,set,read_back,unit,status"));
+        EXPECT_EQ(lines[1], QStringLiteral("0.000,5,5,\"a,b\rc\",done"));
+        EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",6,6,\"a,b\rc\",done"))) << lines[2].toStdString();
+        EXPECT_EQ(lines[3], QString());
+        window->hide();
+        RunSequence([] { CloseCommunic(); });
+        WaitLinkIdle();
+    }
+    EXPECT_TRUE(linkthread::Stop(std::chrono::seconds(5)));
+    ResetSharedState();
 }
 
 }  // namespace
