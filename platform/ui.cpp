@@ -317,12 +317,23 @@ class CloseFilter : public QObject {
     int handle_;
 };
 
-// The wheel over a ring that has no keyboard focus chooses nothing: it is eaten here, so
-// a wheel passing over the panel never sends a command.
-class UnfocusedWheelFilter : public QObject {
+// What a ring takes only from the operator's plain intent. The wheel over a ring that has
+// no keyboard focus chooses nothing, so a wheel passing over the panel never sends a
+// command. A letter typed with Alt (or Ctrl or Meta) chooses nothing either: Alt+letter is
+// a shortcut, and one that is none at the moment (its control hidden or dimmed) must not
+// fall through to the ring's search by first letter and change a live setting.
+class RingInputFilter : public QObject {
   public:
-    explicit UnfocusedWheelFilter(QObject* ring) : QObject(ring) {}
+    explicit RingInputFilter(QObject* ring) : QObject(ring) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool modified =
+                (key->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)) != 0;
+            if (!modified || key->text().isEmpty() || !key->text().at(0).isPrint()) return false;
+            event->ignore();
+            return true;
+        }
         if (event->type() != QEvent::Wheel) return QObject::eventFilter(watched, event);
         auto* w = qobject_cast<QWidget*>(watched);
         if (w == nullptr || w->hasFocus()) return false;
@@ -415,7 +426,7 @@ void Connect(int handle, Control& c) {
         }
         case Kind::Ring:
             w->setFocusPolicy(Qt::StrongFocus);                  // the wheel gives a ring no focus
-            w->installEventFilter(new UnfocusedWheelFilter(w));  // owned by the ring
+            w->installEventFilter(new RingInputFilter(w));  // owned by the ring
             QObject::connect(static_cast<QComboBox*>(w), &QComboBox::activated, w,
                              [commit](int) { commit(); });
             break;
