@@ -1,20 +1,21 @@
 #include "app/log_window.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTextBlock>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/texts.h"
+#include "platform/file_write.h"
 #include "platform/link_log.h"
 #include "platform/link_thread.h"
+#include "platform/ui.h"
 
 LogWindow::LogWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("logWindow"));
@@ -109,14 +110,12 @@ QStringList LogWindow::Lines() {
 }
 
 bool LogWindow::SaveTo(const QString& path, QString* why) {
-    QSaveFile file(path);
-    QByteArray text;
-    for (const QString& line : Lines()) text += line.toUtf8() + '\n';
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        if (why != nullptr) *why = file.errorString();
-        return false;
-    }
-    return true;
+    std::string text;
+    for (const QString& line : Lines()) text += line.toStdString() + '\n';
+    // As the settings file: never over a device, a FIFO or a socket, through a link.
+    const int error = filewrite::WriteWhole(QFile::encodeName(path).toStdString(), text);
+    if (error != 0 && why != nullptr) *why = QString::fromStdString(texts::WriteFailure(error, czech_));
+    return error == 0;
 }
 
 void LogWindow::AskAndSave() {
@@ -126,7 +125,7 @@ void LogWindow::AskAndSave() {
     if (path.isEmpty()) return;
     QString why;
     if (!SaveTo(path, &why)) {
-        QMessageBox::warning(this, T(QT_TRANSLATE_NOOP("LogWindow", "Warning")),
-                             T(QT_TRANSLATE_NOOP("LogWindow", "Could not save the log: ")) + why);
+        ui::MessagePopup(T(QT_TRANSLATE_NOOP("LogWindow", "Warning")).toStdString(),
+                         (T(QT_TRANSLATE_NOOP("LogWindow", "Could not save the log: ")) + why).toStdString());
     }
 }

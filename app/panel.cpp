@@ -145,12 +145,15 @@ ui::PanelDescription BuildMainPanel() {
     Fill(form.scaleRing, kScaleItems, 0);
     Fill(form.standardRing, kStandardItems, 0);
     // A ring is as wide as its longest item, also when its items change (the function ring is
-    // filled when a link opens).
+    // filled when a link opens), and never narrower: the window grows to keep it whole.
     for (QComboBox* ring : window->findChildren<QComboBox*>()) {
         ring->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        ring->setSizePolicy(QSizePolicy::Minimum, ring->sizePolicy().verticalPolicy());
     }
+    // R0 keeps the room for its value with all its decimals ("10000.000000").
+    form.r0Field->setSizePolicy(QSizePolicy::Minimum, form.r0Field->sizePolicy().verticalPolicy());
     InstallPanelTools(window, form.comPortRing, form.toolsLayout);
-    // The tools stand right of the link frame: after the Open button in the Tab order.
+    // The tools stand below the link frame: after the Open button in the Tab order.
     QWidget::setTabOrder(form.comToggle, PortsButton(window));
     QWidget::setTabOrder(PortsButton(window), LogButton(window));
     QWidget::setTabOrder(LogButton(window), SequenceButton(window));

@@ -49,19 +49,16 @@ class PanelTools : public QObject {
         sequence_ = new QPushButton(window);
         sequence_->setObjectName(QStringLiteral("sequenceButton"));
         sequence_->setAutoDefault(false);
-        // The device above the buttons, right of the link frame.
+        // Below the link frame, the device above the buttons: right of the frame they made
+        // the panel too wide for a 1280-pixel screen at scale factor 2, which then cut the
+        // buttons' texts.
         place->addWidget(label_);
         auto* buttons = new QHBoxLayout();
         buttons->addWidget(ports_);
         buttons->addWidget(log_);
+        buttons->addWidget(sequence_);
         buttons->addStretch();
         place->addLayout(buttons);
-        // The sequence button below them: beside them the panel would outgrow a small screen.
-        auto* second = new QHBoxLayout();
-        second->addWidget(sequence_);
-        second->addStretch();
-        place->addLayout(second);
-        place->addStretch();
         logWindow_ = new LogWindow();
         QObject::connect(window, &QObject::destroyed, logWindow_, [w = logWindow_] { delete w; });
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), window);

@@ -19,7 +19,7 @@ class QWidget;
 // begin with "COM n".
 inline constexpr const char* kPresentMark = " \u2022";
 
-// Puts the tools on the panel window, into place (a layout next to the link frame).
+// Puts the tools on the panel window, into place (a layout below the link frame).
 void InstallPanelTools(QWidget* window, QComboBox* comRing, QBoxLayout* place);
 // The tools' texts in Czech (start-up calls this with the panel's other Czech texts).
 void ApplyCzechToolTexts(QWidget* window);

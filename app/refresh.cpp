@@ -45,7 +45,7 @@ decade::DecadeState ShownState() {
 void PaintValue(const decade::ValueRead& read) {
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_PRECISION, read.value.decimals);
     ui::SetCtrlVal(panelHandle, VALUE, read.value.shown);
-    const std::string label = OutputLabel() + " [" + read.prefix + read.unitText + "]";
+    const std::string label = OutputLabel() + " [" + ui::Literal(read.prefix + read.unitText) + "]";
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_LABEL_TEXT, label);
 }
 

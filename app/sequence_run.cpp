@@ -1,6 +1,7 @@
 #include "app/sequence_run.h"
 
 #include <QCoreApplication>
+#include <QString>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -51,18 +52,35 @@ int CtrlInt(int control) {
     return v;
 }
 
+// What the panel shows that the value command depends on: read from the controls once
+// before the run (each read waits for the GUI thread), then taken from what each step's
+// refresh read, so that no step's value waits for a busy GUI thread.
+struct Shown {
+    int function = 0;
+    bool output = false;
+};
+
+Shown ShownNow() {
+    return {CtrlInt(FUNCTION), CtrlInt(LED_OUTPUT) != 0};
+}
+
+void Follow(Shown& shown, const decade::StateRead& read) {
+    if (read.function) shown.function = *read.function;
+    if (read.output) shown.output = *read.output != 0;
+}
+
 // One step as the value handler makes it: the value, the refusal box when the decade says
 // no, the state read back onto the panel, and "Communication failed." once when the
 // decade did not answer or the link is gone.
-StepResult SetOneStep(const Step& step) {
+StepResult SetOneStep(const Step& step, Shown& shown) {
     StepResult result;
     result.set = step.value;
     BeginHandlerSequence();
-    const decade::Setting setting =
-        panelSession.SetBaseValue(step.value, CtrlInt(FUNCTION), CtrlInt(LED_OUTPUT) != 0);
+    const decade::Setting setting = panelSession.SetBaseValue(step.value, shown.function, shown.output);
     if (setting == decade::Setting::Refused) ReportSetting(false);
     decade::StateRead read;
     RefreshScreen(&read);
+    Follow(shown, read);
     const LinkOutcome outcome = panelSession.Result().outcome;
     FinishHandlerSequence();
     if (read.value) {
@@ -124,6 +142,7 @@ void Post(const std::function<void()>& call) {
 
 RunEnd RunSteps(const std::vector<Step>& steps, const Listener& listener) {
     Shared& s = State();
+    Shown shown = ShownNow();
     const Clock::time_point start = Clock::now();
     for (std::size_t i = 0; i < steps.size(); ++i) {
         {
@@ -134,8 +153,10 @@ RunEnd RunSteps(const std::vector<Step>& steps, const Listener& listener) {
         }
         const int index = static_cast<int>(i);
         Post([started = listener.stepStarted, index] { started(index); });
+        // The dwell counts from the moment the value goes out; no wait for the GUI thread
+        // comes before it (one cut a step short, or sent it late, while that thread was busy).
         const Clock::time_point stepStart = Clock::now();
-        StepResult result = SetOneStep(steps[i]);
+        StepResult result = SetOneStep(steps[i], shown);
         result.index = index;
         result.seconds = std::chrono::duration<double>(stepStart - start).count();
         Post([done = listener.stepDone, result] { done(result); });
@@ -260,6 +281,35 @@ const char* StatusWord(StepStatus status) {
         case StepStatus::NotSettable: return "not settable";
     }
     return "";
+}
+
+namespace {
+
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string Number(double value, char format, int precision) {
+    return QString::number(value, format, precision).toStdString();
+}
+
+}  // namespace
+
+std::string ResultsCsv(const std::vector<StepResult>& results, std::string_view unit) {
+    std::string out = "time_s,set,read_back,unit,status\n";
+    const std::string unitField = CsvField(unit);
+    for (const StepResult& r : results) {
+        out += Number(r.seconds, 'f', 3) + ',' + Number(r.set, 'g', 12) + ',' +
+               (r.readBack ? Number(*r.readBack, 'g', 12) : std::string()) + ',' + unitField +
+               ',' + StatusWord(r.status) + '\n';
+    }
+    return out;
 }
 
 }  // namespace sequence

@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace sequence {
@@ -59,5 +61,11 @@ double SecondsLeft();
 
 // The words of a status in a results file (English, in every language).
 const char* StatusWord(StepStatus status);
+
+// The results as CSV: a heading line "time_s,set,read_back,unit,status", then a line per
+// result (seconds to the millisecond, values in the base unit, an empty read_back where
+// none was read). A field holding a comma, a double quote or a line end is quoted, its
+// double quotes doubled, so a spreadsheet reads the unit the decade named as one field.
+std::string ResultsCsv(const std::vector<StepResult>& results, std::string_view unit);
 
 }  // namespace sequence

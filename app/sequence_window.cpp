@@ -1,5 +1,6 @@
 #include "app/sequence_window.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
@@ -20,7 +21,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyledItemDelegate>
@@ -41,6 +41,7 @@
 #include "app/texts.h"
 #include "decade/names.h"
 #include "decade/run_file.h"
+#include "platform/file_write.h"
 #include "platform/link_thread.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -120,13 +121,19 @@ QTableWidgetItem* Item(const QString& text, bool editable, bool number = true) {
     return item;
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes, QString* why) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *why = file.errorString();
-        return false;
-    }
-    return true;
+// What the operator saves is written as the settings file is: never over a device, a
+// FIFO or a socket, through a symbolic link, and never leaving half a file.
+bool WriteFile(const QString& path, const QByteArray& bytes, bool czech, QString* why) {
+    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const int error = filewrite::WriteWhole(QFile::encodeName(path).toStdString(), text);
+    if (error != 0) *why = QString::fromStdString(texts::WriteFailure(error, czech));
+    return error == 0;
+}
+
+// Texts of the plot are drawn as rich text by the chart: what the decade named (a unit) is
+// shown as the characters it is.
+QString ChartText(const QString& text) {
+    return text.toHtmlEscaped();
 }
 
 }  // namespace
@@ -203,6 +210,7 @@ QString SequenceWindow::T(const char* english) const {
 void SequenceWindow::BuildLayout() {
     heading_ = new QLabel(this);
     heading_->setObjectName(QStringLiteral("sequenceHeading"));
+    heading_->setTextFormat(Qt::PlainText);  // it names the decade's function or preset
     QFont bold = heading_->font();
     bold.setBold(true);
     heading_->setFont(bold);
@@ -387,6 +395,7 @@ void SequenceWindow::BuildLayout() {
     progress_->setMinimumWidth(260);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("sequenceStatus"));
+    status_->setTextFormat(Qt::PlainText);  // paths, and lines of files
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* runButtons = new QHBoxLayout;
@@ -467,9 +476,9 @@ void SequenceWindow::ApplyTexts() {
     chartView_->setAccessibleName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Plot of the value set and read back")));
     status_->setAccessibleName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Status")));
     heading_->setAccessibleName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Function")));
-    setSeries_->setName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Set")));
-    readSeries_->setName(T(QT_TRANSLATE_NOOP("SequenceWindow", "Read back")));
-    timeAxis_->setTitleText(T(QT_TRANSLATE_NOOP("SequenceWindow", "Time [s]")));
+    setSeries_->setName(ChartText(T(QT_TRANSLATE_NOOP("SequenceWindow", "Set"))));
+    readSeries_->setName(ChartText(T(QT_TRANSLATE_NOOP("SequenceWindow", "Read back"))));
+    timeAxis_->setTitleText(ChartText(T(QT_TRANSLATE_NOOP("SequenceWindow", "Time [s]"))));
     SetFrame(frame_);
     ShowProgress();
 }
@@ -494,7 +503,7 @@ void SequenceWindow::SetFrame(const Frame& frame) {
                                          bracketed(T(QT_TRANSLATE_NOOP("SequenceWindow", "Set"))),
                                          bracketed(T(QT_TRANSLATE_NOOP("SequenceWindow", "Read back"))),
                                          T(QT_TRANSLATE_NOOP("SequenceWindow", "Status"))});
-    valueAxis_->setTitleText(ValueHeading());
+    valueAxis_->setTitleText(ChartText(ValueHeading()));
     for (int row = 0; row < steps_->rowCount(); ++row) {
         if (QTableWidgetItem* item = steps_->item(row, kValueColumn)) {
             item->setText(Shown(item->data(kBaseRole).toDouble()));
@@ -805,27 +814,22 @@ bool SequenceWindow::SaveSteps(const QString& path, QString* why) const {
         row.function = frame_.name;
         rows.push_back(row);
     }
-    return WriteFile(path, QByteArray::fromStdString(decade::FormatRunFile(rows)), why);
+    return WriteFile(path, QByteArray::fromStdString(decade::FormatRunFile(rows)), czech_, why);
 }
 
 bool SequenceWindow::SavePlot(const QString& path, QString* why) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !chartView_->grab().save(&file, "PNG")) {
-        *why = file.errorString().isEmpty() ? QStringLiteral("the image could not be written")
-                                           : file.errorString();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !chartView_->grab().save(&buffer, "PNG")) {
+        *why = T(QT_TRANSLATE_NOOP("SequenceWindow", "the image could not be written"));
         return false;
     }
-    return true;
+    return WriteFile(path, png, czech_, why);
 }
 
 bool SequenceWindow::SaveResults(const QString& path, QString* why) const {
-    QByteArray out = "time_s,set,read_back,unit,status\n";
-    for (const sequence::StepResult& r : resultRows_) {
-        out += QString::number(r.seconds, 'f', 3).toUtf8() + ',' + Number(r.set).toUtf8() + ',' +
-               (r.readBack ? Number(*r.readBack).toUtf8() : QByteArray()) + ',' +
-               frame_.unit.toUtf8() + ',' + sequence::StatusWord(r.status) + '\n';
-    }
-    return WriteFile(path, out, why);
+    return WriteFile(path, QByteArray::fromStdString(sequence::ResultsCsv(resultRows_, frame_.unit.toStdString())),
+                     czech_, why);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "app/shared_state.h"
 #include "decade/names.h"
+#include "platform/file_write.h"
 #include "platform/translation.h"
 
 namespace texts {
@@ -13,6 +14,7 @@ namespace {
 constexpr int kCzech = 1;
 constexpr int kEnglish = 3;
 
+constexpr Text kNotRegularFile{QT_TRANSLATE_NOOP("Messages", "it is not a regular file")};
 constexpr Text kUnknown{QT_TRANSLATE_NOOP("Messages", "Unknown")};
 
 // Said once, the first time a text is asked for, when the program carries no translation.
@@ -56,6 +58,13 @@ Text PresetKind(int kind) {
 Text FunctionName(int code, bool capacitance) {
     const char* shown = decade::names::ShownFunctionEnglish(code, capacitance);
     return shown != nullptr ? Text{shown} : kUnknown;
+}
+
+std::string WriteFailure(int error, bool czech) {
+    if (error == filewrite::kNotRegular && czech) {
+        return Translated("Messages", kNotRegularFile.english);
+    }
+    return filewrite::Reason(error);
 }
 
 }  // namespace texts

@@ -40,6 +40,10 @@ inline constexpr Text kCouldNotSetValue{QT_TRANSLATE_NOOP("Messages", "Could not
 inline constexpr Text kSettingsNotSaved{
     QT_TRANSLATE_NOOP("Messages", "Could not save the settings to ")};
 
+// Why a file could not be written (an errno value or filewrite::kNotRegular): the
+// system's words, or ours translated when czech.
+std::string WriteFailure(int error, bool czech);
+
 // While a sequence runs on the link: the Cancel button, and what a dropped click says.
 inline constexpr Text kCancel{QT_TRANSLATE_NOOP("Panel", "Cancel")};
 inline constexpr Text kInputDropped{

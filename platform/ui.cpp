@@ -224,15 +224,19 @@ QString Unmarked(const QString& text) {
     return out;
 }
 
-// The text to show: marked as given, or with the letter of the text shown before.
+// The text to show: marked as given, or with the letter of the text shown before ("&&" in
+// it is an ampersand either way).
 QString Marked(const QString& text, const QString& before) {
     if (MarkAt(text) >= 0) return text;
     QString shown = text;
-    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
     const int old = MarkAt(before);
     if (old < 0) return shown;
-    const int at = shown.indexOf(before[old], 0, Qt::CaseInsensitive);
-    if (at >= 0 && (at == 0 || shown[at - 1] != QLatin1Char('&'))) shown.insert(at, QLatin1Char('&'));
+    for (int at = 0; (at = shown.indexOf(before[old], at, Qt::CaseInsensitive)) >= 0; ++at) {
+        if (at == 0 || shown[at - 1] != QLatin1Char('&')) {
+            shown.insert(at, QLatin1Char('&'));
+            break;
+        }
+    }
     return shown;
 }
 
@@ -313,12 +317,23 @@ class CloseFilter : public QObject {
     int handle_;
 };
 
-// The wheel over a ring that has no keyboard focus chooses nothing: it is eaten here, so
-// a wheel passing over the panel never sends a command.
-class UnfocusedWheelFilter : public QObject {
+// What a ring takes only from the operator's plain intent. The wheel over a ring that has
+// no keyboard focus chooses nothing, so a wheel passing over the panel never sends a
+// command. A letter typed with Alt (or Ctrl or Meta) chooses nothing either: Alt+letter is
+// a shortcut, and one that is none at the moment (its control hidden or dimmed) must not
+// fall through to the ring's search by first letter and change a live setting.
+class RingInputFilter : public QObject {
   public:
-    explicit UnfocusedWheelFilter(QObject* ring) : QObject(ring) {}
+    explicit RingInputFilter(QObject* ring) : QObject(ring) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool modified =
+                (key->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)) != 0;
+            if (!modified || key->text().isEmpty() || !key->text().at(0).isPrint()) return false;
+            event->ignore();
+            return true;
+        }
         if (event->type() != QEvent::Wheel) return QObject::eventFilter(watched, event);
         auto* w = qobject_cast<QWidget*>(watched);
         if (w == nullptr || w->hasFocus()) return false;
@@ -326,6 +341,31 @@ class UnfocusedWheelFilter : public QObject {
         return true;
     }
 };
+
+// Every label of the program, a tool tip's too, shows its text as the characters it is:
+// a preset name or a unit from a decade, a device name or a path is never read as markup
+// (Qt's automatic choice would draw "<font size=7>" large and load "<img src=...>"). A
+// label that is meant to show rich text says so with setTextFormat(Qt::RichText); only
+// the automatic choice is replaced, when the label is first polished.
+class PlainTextLabels : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Polish) {
+            if (auto* label = qobject_cast<QLabel*>(watched)) {
+                if (label->textFormat() == Qt::AutoText) label->setTextFormat(Qt::PlainText);
+            }
+        }
+        return false;
+    }
+};
+
+void KeepLabelsPlain() {
+    static PlainTextLabels* filter = nullptr;
+    if (filter != nullptr || QApplication::instance() == nullptr) return;
+    filter = new PlainTextLabels();
+    filter->setParent(QApplication::instance());
+    QApplication::instance()->installEventFilter(filter);
+}
 
 // What a string control shows from the program or from its last confirmed entry: Escape
 // abandons an edit and brings it back.
@@ -386,7 +426,7 @@ void Connect(int handle, Control& c) {
         }
         case Kind::Ring:
             w->setFocusPolicy(Qt::StrongFocus);                  // the wheel gives a ring no focus
-            w->installEventFilter(new UnfocusedWheelFilter(w));  // owned by the ring
+            w->installEventFilter(new RingInputFilter(w));  // owned by the ring
             QObject::connect(static_cast<QComboBox*>(w), &QComboBox::activated, w,
                              [commit](int) { commit(); });
             break;
@@ -532,6 +572,7 @@ bool InitToolkit(int& argc, char** argv) {
     // Lives until the process ends; the panel and its callbacks need it to the last moment.
     auto* app = new QApplication(argc, argv);
     app->setQuitOnLastWindowClosed(false);
+    KeepLabelsPlain();
     return true;
 }
 
@@ -542,6 +583,7 @@ std::string ToolkitInitError() {
 int LoadPanel(int parent, const std::string& description, int panelId) {
     ON_GUI_THREAD(LoadPanel(parent, description, panelId));
     if (parent != 0 || QApplication::instance() == nullptr) return kBadPanel;
+    KeepLabelsPlain();
     auto it = Registry().find({description, panelId});
     if (it == Registry().end() || !it->second) return kBadPanel;
     PanelDescription d = it->second();
@@ -584,7 +626,10 @@ int LoadPanel(int parent, const std::string& description, int panelId) {
             if (c.offText.isEmpty()) c.offText = static_cast<QAbstractButton*>(e.widget)->text();
             if (c.onText.isEmpty()) c.onText = c.offText;
         }
-        if (auto* l = qobject_cast<QLabel*>(e.label)) c.labelText = l->text();
+        if (auto* l = qobject_cast<QLabel*>(e.label)) {
+            l->setTextFormat(Qt::PlainText);  // a unit or preset name from the decade
+            c.labelText = l->text();
+        }
         auto [pos, inserted] = panel->controls.emplace(c.id, c);
         if (!inserted) continue;
         Control& stored = pos->second;
@@ -945,6 +990,16 @@ int SetPanelTitle(int panel, const std::string& title) {
     return 0;
 }
 
+std::string Literal(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '&') out += '&';
+        out += c;
+    }
+    return out;
+}
+
 std::string GetPanelTitle(int panel) {
     ON_GUI_THREAD(GetPanelTitle(panel));
     Panel* p = FindPanel(panel);
@@ -1074,6 +1129,7 @@ void ShowLinkBox(const std::string& title, const std::string& text, const std::s
         parent = Panels().front()->window;
     }
     auto* box = new QMessageBox(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);  // the text may carry what a decade or a file said
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     if (!detail.empty()) box->setDetailedText(Q(detail));
@@ -1117,6 +1173,7 @@ int MessagePopup(const std::string& title, const std::string& text, const std::s
     if (QApplication::instance() == nullptr) return kBadPanel;
     QMessageBox box(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::Ok,
                     QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);  // the detail is plain text already
     if (!detail.empty()) box.setDetailedText(Q(detail));
     // The operator must see the message even while the wait cursor is on.
     const bool cursor = waitCursorOn;

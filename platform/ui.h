@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QWidget;
@@ -24,7 +25,8 @@ using CtrlCallback = int (*)(int panel, int control, int event, void* callbackDa
 enum Attribute {
     ATTR_VISIBLE,           // int: 0 hides the control and its label
     ATTR_DIMMED,            // int: 1 refuses operator input, control stays shown
-    ATTR_LABEL_TEXT,        // text: the label (caption of a button)
+    ATTR_LABEL_TEXT,        // text: the label (caption of a button); '&' marks the
+                            // shortcut letter, "&&" is an ampersand (see Literal)
     ATTR_ON_TEXT,           // text: toggle button caption while pressed
     ATTR_OFF_TEXT,          // text: toggle button caption while released
     ATTR_TOP,               // int: pixels from the panel's top edge
@@ -88,6 +90,11 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int SetCtrlAttribute(int panel, int control, int attribute, const std::string& value);
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 int GetCtrlAttribute(int panel, int control, int attribute, std::string* value);
+
+// A text from elsewhere (a unit or a name a decade sent) for a label: every '&' in it an
+// ampersand, none the mark of a shortcut letter. Labels show their texts as plain text, never
+// as markup, whatever they hold.
+std::string Literal(std::string_view text);
 
 int SetPanelTitle(int panel, const std::string& title);
 std::string GetPanelTitle(int panel);

@@ -35,6 +35,10 @@
 <context>
     <name>Messages</name>
     <message>
+        <source>it is not a regular file</source>
+        <translation>není to obyčejný soubor</translation>
+    </message>
+    <message>
         <source>Resistance</source>
         <translation>Odpor</translation>
     </message>
@@ -548,6 +552,10 @@
     <message>
         <source>Could not save %1: %2</source>
         <translation>%1 nelze uložit: %2</translation>
+    </message>
+    <message>
+        <source>the image could not be written</source>
+        <translation>obrázek nelze zapsat</translation>
     </message>
     <message>
         <source>Save plot</source>

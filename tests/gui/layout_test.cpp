@@ -1,8 +1,11 @@
 // The panel's layout at the default font, a 13 pt font and scale factor 2, in English and
 // Czech, without a link and open on a simulated decade of every class with the functions
 // that change the picture: no two visible controls or labels overlap, none sticks out of
-// the window, no text is cut, also with the window at its smallest; and the relay column
-// stands as the control enabling places it (rows by top, columns by left).
+// the window, no text is cut, also with the window at its smallest; at the default font
+// (and at scale factor 2) the window fits a 1280 x 720 screen with its frame in every one
+// of these states, which a window manager would otherwise squeeze, cutting the buttons'
+// texts; and the relay column stands as the control enabling places it (rows by top,
+// columns by left).
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -43,7 +46,8 @@ std::vector<QWidget*> Shown() {
     }
     for (QWidget* w : {static_cast<QWidget*>(PortDeviceLabel(Window())),
                        static_cast<QWidget*>(PortsButton(Window())),
-                       static_cast<QWidget*>(LogButton(Window()))}) {
+                       static_cast<QWidget*>(LogButton(Window())),
+                       static_cast<QWidget*>(SequenceButton(Window()))}) {
         if (w->isVisibleTo(Window())) all.push_back(w);
     }
     return all;
@@ -85,8 +89,18 @@ void ExpectTextFits(QWidget* w) {
         << Name(w) << " shows \"" << edit->text().toStdString() << "\" cut";
 }
 
+// A 1280 x 720 screen at scale factor 2 is 640 x 360 of the window's own pixels; a window
+// frame takes up to 10 of them on each side and a title bar 30.
+constexpr QSize kSmallScreen(640 - 2 * 10, 360 - 30 - 10);
+bool onSmallScreen = false;  // whether the case at hand must fit it
+
 void ExpectTidy(const std::string& where) {
     SCOPED_TRACE(where);
+    if (onSmallScreen) {
+        const QSize least = Window()->minimumSizeHint();
+        EXPECT_LE(least.width(), kSmallScreen.width()) << "too wide for a 1280-pixel screen at scale 2";
+        EXPECT_LE(least.height(), kSmallScreen.height()) << "too high for a 720-pixel screen at scale 2";
+    }
     // OMBRASTEL_LAYOUT_SHOTS=folder keeps a picture of each case there, to look at.
     if (const char* folder = std::getenv("OMBRASTEL_LAYOUT_SHOTS")) {
         QApplication::processEvents();
@@ -190,7 +204,9 @@ class LayoutTest : public PanelLinkTest {
 };
 
 TEST_F(LayoutTest, EveryClassAtTheDefaultFont) {
+    onSmallScreen = true;
     CheckEveryClass();
+    onSmallScreen = false;
 }
 
 TEST_F(LayoutTest, EveryClassAtA13PointFont) {
@@ -211,6 +227,7 @@ TEST_F(LayoutTest, DISABLED_EveryClassAtScaleFactor2) {
     ASSERT_EQ(qgetenv("QT_SCALE_FACTOR"), "2");
     ShowFreshPanel(3);
     ASSERT_DOUBLE_EQ(Window()->devicePixelRatioF(), 2.0);
+    onSmallScreen = true;
     CheckEveryClass();
 }
 
