@@ -52,19 +52,49 @@ void StepTrace::Halve() {
     columns_.resize(kept);
 }
 
+namespace {
+
+// The vertical stroke of a column with several steps, at its time t: from the value it
+// is entered with to its lowest and highest and on to its last, in as few points as cover
+// that (a rising ramp needs one: the stroke from the corner up to its last value).
+void Stroke(QList<QPointF>& points, double t, double from, double low, double high, double last) {
+    low = std::min(low, from);
+    high = std::max(high, from);
+    double via[3] = {low, high, last};
+    if (from == low) {
+        via[0] = high;
+        via[1] = last;
+        via[2] = last;
+    } else if (from == high) {
+        via[0] = low;
+        via[1] = last;
+        via[2] = last;
+    } else if (last == low) {
+        via[0] = high;
+        via[1] = low;
+        via[2] = low;
+    }
+    double at = from;
+    for (const double y : via) {
+        if (y != at) points.append(QPointF(t, y));
+        at = y;
+    }
+}
+
+}  // namespace
+
 QList<QPointF> StepTrace::Points(double now) const {
     QList<QPointF> points;
     if (columns_.empty()) return points;
     points.reserve(static_cast<qsizetype>(columns_.size() * 4 + 1));
     const Column* before = nullptr;
     for (const Column& c : columns_) {
-        if (before != nullptr) points.append(QPointF(c.t, before->last));
+        const double from = before != nullptr ? before->last : c.first;
+        if (before != nullptr || c.steps > 1) points.append(QPointF(c.t, from));
         if (c.steps == 1) {
             points.append(QPointF(c.t, c.first));
         } else {
-            points.append(QPointF(c.t, c.low));
-            points.append(QPointF(c.t, c.high));
-            points.append(QPointF(c.t, c.last));
+            Stroke(points, c.t, from, c.low, c.high, c.last);
         }
         before = &c;
     }

@@ -23,8 +23,9 @@ class StepTrace {
     std::size_t Columns() const { return columns_.size(); }
     double ColumnSeconds() const { return width_; }
     // The points to draw, the last value held until now: for a column with one step the
-    // corner at the old value and the new value; for a column with several, the corner,
-    // the lowest, the highest and the last value, all at the column's first step.
+    // corner at the old value and the new value; for a column with several, the corner and
+    // a stroke at the column's first step through its lowest, its highest and its last
+    // value (at most three points, fewer where they coincide).
     QList<QPointF> Points(double now) const;
 
   private:

@@ -12,6 +12,8 @@
 //
 // Usage: sequence_bench <ombrastel-ctl> [steps]
 
+#include <sys/resource.h>
+
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QChartView>
@@ -184,8 +186,16 @@ int main(int argc, char** argv) {
     shown.reserve(static_cast<std::size_t>(steps));
     QElapsedTimer clock;
     clock.start();
-    QObject::connect(win->ResultTable()->model(), &QAbstractItemModel::rowsInserted, win,
-                     [&shown, &clock] { shown.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9); });
+    // And the user CPU time the GUI thread had used by then: the cost of a step, less
+    // moved by what else the machine does than the steps per second.
+    std::vector<double> guiCpu;
+    guiCpu.reserve(static_cast<std::size_t>(steps));
+    QObject::connect(win->ResultTable()->model(), &QAbstractItemModel::rowsInserted, win, [&shown, &guiCpu, &clock] {
+        shown.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        rusage use{};
+        getrusage(RUSAGE_THREAD, &use);
+        guiCpu.push_back(static_cast<double>(use.ru_utime.tv_sec) + static_cast<double>(use.ru_utime.tv_usec) / 1e6);
+    });
     auto* view = win->findChild<QChartView*>(QStringLiteral("sequencePlot"));
     auto* runButton = win->findChild<QPushButton*>(QStringLiteral("runSequence"));
     if (view == nullptr || runButton == nullptr || !runButton->isEnabled()) {
@@ -247,6 +257,13 @@ int main(int argc, char** argv) {
     const double startRate = Rate(shown, early - half + 1, early + half);
     const double endRate = Rate(shown, late - half + 1, late + half);
     const double wholeRate = Rate(shown, 1, steps);
+    // Milliseconds of GUI-thread CPU a step, around the same two places.
+    const auto cpuPerStep = [&guiCpu, half](int at) {
+        const double rate = Rate(guiCpu, at - half + 1, at + half);
+        return rate > 0.0 ? 1000.0 / rate : 0.0;
+    };
+    const double startCpu = cpuPerStep(early);
+    const double endCpu = cpuPerStep(late);
     const double ctlRate = (Rate(before.times, 1, steps) + Rate(after.times, 1, steps)) / 2.0;
     std::vector<double> lateLatencies;
     for (std::size_t i = 0; i < latencies.size(); ++i) {
@@ -255,6 +272,8 @@ int main(int argc, char** argv) {
     std::printf("window: %d steps in %.2f s; %.1f steps/s around step %d, %.1f around step %d, "
                 "%.1f overall\n",
                 steps, shown.back() - shown.front(), startRate, early, endRate, late, wholeRate);
+    std::printf("GUI thread user CPU a step: %.2f ms around step %d, %.2f ms around step %d\n", startCpu, early,
+                endCpu, late);
     std::printf("ombrastel-ctl run, same decade and file: %.1f steps/s before, %.1f after\n",
                 Rate(before.times, 1, steps), Rate(after.times, 1, steps));
     std::printf("paint latency, %zu requests: median %.2f ms, p95 %.2f ms, max %.2f ms; "

@@ -113,9 +113,18 @@ TEST(StepTrace, FewStepsAreDrawnExactlyAsSteps) {
     // A time that goes back counts as the last one; a value that is no number is not drawn.
     trace.Add(0.5, 7.0);
     trace.Add(0.9, NAN);
+    // The last column holds 5 and 7 after -3: one stroke from -3 up to 7 covers them.
     const QList<QPointF> after = trace.Points(0.0);
+    ASSERT_EQ(after.size(), expected.size());
+    EXPECT_EQ(after[7], QPointF(0.8, -3.0));
+    EXPECT_EQ(after[8], QPointF(0.8, 7.0));
     EXPECT_EQ(after.back(), QPointF(0.8, 7.0));
-    EXPECT_EQ(after.size(), expected.size() + 2) << "the two values of one column: low, high, last";
+    // A column whose steps go above and below where it was entered, ending in between.
+    StepTrace both;
+    both.Reset(1.0, 10);
+    for (const Step& s : std::vector<Step>{{0.0, 5.0}, {0.5, 4.0}, {0.51, 9.0}, {0.52, 1.0}, {0.53, 6.0}}) both.Add(s.t, s.y);
+    const QList<QPointF> stroke = {{0.0, 5.0}, {0.5, 5.0}, {0.5, 1.0}, {0.5, 9.0}, {0.5, 6.0}, {1.0, 6.0}};
+    EXPECT_EQ(both.Points(1.0), stroke);
 }
 
 }  // namespace
