@@ -221,6 +221,7 @@ void SequenceWindow::BuildLayout() {
     steps_->setEditTriggers(kStepEditing);
     steps_->horizontalHeader()->setStretchLastSection(true);
     steps_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    steps_->horizontalHeader()->setResizeContentsPrecision(0);
     steps_->verticalHeader()->setDefaultSectionSize(22);
     steps_->setTabKeyNavigation(false);
     auto* delegate = new NumberDelegate(
@@ -356,6 +357,8 @@ void SequenceWindow::BuildLayout() {
     results_->setSelectionBehavior(QAbstractItemView::SelectRows);
     results_->horizontalHeader()->setStretchLastSection(true);
     results_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Columns fit the rows in sight, not a thousand rows at every new one.
+    results_->horizontalHeader()->setResizeContentsPrecision(0);
     results_->verticalHeader()->setDefaultSectionSize(22);
     results_->setTabKeyNavigation(false);
     savePlot_ = new QPushButton(this);
@@ -951,15 +954,18 @@ void SequenceWindow::StepDone(const sequence::StepResult& result) {
     if (failed) {
         for (int c = 0; c < results_->columnCount(); ++c) results_->item(row, c)->setBackground(kFailedStep);
     }
-    AddPlotPoint(setSeries_, result.seconds, result.set / scale);
-    if (result.readBack) AddPlotPoint(readSeries_, result.seconds, *result.readBack / scale);
+    AddPlotPoint(setTrace_, result.seconds, result.set / scale);
+    if (result.readBack) AddPlotPoint(readTrace_, result.seconds, *result.readBack / scale);
+    if (plotPending_) ExtendPlot(Clock() - runStarted_);
     UpdateButtons();
     ShowProgress();
 }
 
 void SequenceWindow::RunEnded(sequence::RunEnd end, int stepsDone) {
     tick_->stop();
-    if (end != sequence::RunEnd::Failed) ExtendPlot(Clock() - runStarted_);
+    // A failed run's plot ends at its last step; the others hold the last value until now.
+    ExtendPlot(end == sequence::RunEnd::Failed && !resultRows_.empty() ? resultRows_.back().seconds
+                                                                       : Clock() - runStarted_);
     switch (end) {
         case sequence::RunEnd::Completed:
             Say(T(QT_TRANSLATE_NOOP("SequenceWindow", "Done: %1 steps.")).arg(stepsDone));
@@ -1025,33 +1031,40 @@ double SequenceWindow::PlannedSeconds() const {
     return seconds;
 }
 
-// The plot draws each value as a step: flat until the next one goes out.
+// The plot draws each value as a step: flat until the next one goes out. The traces keep
+// what a pixel column of the plot can show, so a step costs the same however many came
+// before it; the series are given the traces' points with the clock (Tick), not at every
+// step, and the window keeps up with the wire.
 void SequenceWindow::ResetPlot(double seconds) {
     setSeries_->clear();
     readSeries_->clear();
     yKnown_ = false;
-    timeAxis_->setRange(0.0, std::max(1.0, seconds));
+    const double span = std::max(1.0, seconds);
+    timeAxis_->setRange(0.0, span);
+    const int pixels = static_cast<int>(chart_->plotArea().width());
+    setTrace_.Reset(span, pixels > 0 ? pixels : chartView_->width());
+    readTrace_.Reset(span, pixels > 0 ? pixels : chartView_->width());
+    plotPending_ = false;
     for (const sequence::Step& step : Steps()) FitValueAxis(step.value / std::pow(10.0, frame_.exponent));
 }
 
-void SequenceWindow::AddPlotPoint(QLineSeries* series, double t, double y) {
-    const int n = static_cast<int>(series->count());
-    if (n > 0) series->replace(n - 1, QPointF(t, series->at(n - 1).y()));
-    series->append(t, y);
-    series->append(t, y);  // the end that follows the clock until the next step
+void SequenceWindow::AddPlotPoint(StepTrace& trace, double t, double y) {
+    // The first value is drawn at once; later ones with the next tick of the clock.
+    if (trace.Empty()) plotPending_ = true;
+    trace.Add(t, y);
     FitValueAxis(y);
 }
 
 void SequenceWindow::ExtendPlot(double t) {
-    for (QLineSeries* series : {setSeries_, readSeries_}) {
-        const int n = static_cast<int>(series->count());
-        if (n > 0) series->replace(n - 1, QPointF(t, series->at(n - 1).y()));
-    }
     if (t > timeAxis_->max()) timeAxis_->setMax(t);
+    setSeries_->replace(setTrace_.Points(t));
+    readSeries_->replace(readTrace_.Points(t));
+    plotPending_ = false;
 }
 
 void SequenceWindow::FitValueAxis(double y) {
     if (!std::isfinite(y)) return;
+    if (yKnown_ && y >= yMin_ && y <= yMax_) return;  // the axis holds it already
     yMin_ = yKnown_ ? std::min(yMin_, y) : y;
     yMax_ = yKnown_ ? std::max(yMax_, y) : y;
     yKnown_ = true;

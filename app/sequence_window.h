@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/sequence_run.h"
+#include "app/step_trace.h"
 
 class QBrush;
 class QChart;
@@ -101,7 +102,7 @@ class SequenceWindow : public QWidget {
     void ShowProgress();
     double PlannedSeconds() const;  // the dwells of all steps
     void ResetPlot(double seconds);
-    void AddPlotPoint(QLineSeries* series, double t, double y);
+    void AddPlotPoint(StepTrace& trace, double t, double y);
     void ExtendPlot(double t);
     void FitValueAxis(double y);
     QString StatusName(sequence::StepStatus status) const;
@@ -117,6 +118,9 @@ class SequenceWindow : public QWidget {
     double yMin_ = 0.0;
     double yMax_ = 0.0;
     bool yKnown_ = false;
+    StepTrace setTrace_;   // what the plot draws of the values set
+    StepTrace readTrace_;  // and of the values read back
+    bool plotPending_ = false;  // a first value the series do not show yet
 
     QLabel* heading_;
     QTableWidget* steps_;

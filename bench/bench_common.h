@@ -83,12 +83,26 @@ inline bool PlainRun(const std::string& path, int count, std::vector<double>& sa
     return ok;
 }
 
-// One line of the summary table: the figure, its value, the goal and whether it is met,
-// separated by tabs after the tag ROW.
-inline void PrintRow(const std::string& figure, const std::string& value, const std::string& goal,
-                     bool met) {
-    std::printf("ROW\t%s\t%s\t%s\t%s\n", figure.c_str(), value.c_str(), goal.c_str(),
-                met ? "yes" : "no");
+// One line of the summary table: the figure, its value, the reference it is measured
+// against in the same run, the goal and whether it is met, separated by tabs after the
+// tag ROW. scripts/bench gathers the rows of all benchmarks.
+inline void PrintRow(const std::string& figure, const std::string& value,
+                     const std::string& reference, const std::string& goal, bool met) {
+    std::printf("ROW\t%s\t%s\t%s\t%s\t%s\n", figure.c_str(), value.c_str(), reference.c_str(),
+                goal.c_str(), met ? "yes" : "no");
+    std::fflush(stdout);
+}
+
+// The row of a figure whose measurement failed: no number, the reason instead. A run
+// with such a row fails (scripts/bench exits non-zero).
+inline void PrintNotMeasured(const std::string& figure, const std::string& why,
+                             const std::string& reference = "-", const std::string& goal = "-") {
+    std::string reason = why;
+    for (char& c : reason) {
+        if (c == '\t' || c == '\n') c = ' ';
+    }
+    std::printf("ROW\t%s\tnot measured: %s\t%s\t%s\tnot measured\n", figure.c_str(),
+                reason.c_str(), reference.c_str(), goal.c_str());
     std::fflush(stdout);
 }
 

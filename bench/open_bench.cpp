@@ -170,11 +170,13 @@ int main(int argc, char** argv) {
         bench::PrintRow(
             std::string("open ") + d.name + ": wall / (waits + lines x plain)",
             bench::Format("%.3f", ratio) + " (" + bench::Format("%.1f", wall / 1000) + " ms)",
+            "the waits the open makes + its lines x the plain termios exchange median, same run",
             "<= 1.2", ratioMet);
         bench::PrintRow(std::string("open ") + d.name + ": lines on the wire",
                         std::to_string(d.lastLines) +
                             (d.badCounts ? " (differs in " + std::to_string(d.badCounts) + " opens)"
                                          : " in every open"),
+                        "the lines the open is written to send, counted in the decade's transcript",
                         "= " + std::to_string(expected), countMet);
         allMet = allMet && ratioMet && countMet;
     }

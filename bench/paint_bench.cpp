@@ -68,8 +68,16 @@ int main(int argc, char** argv) {
                 latencies.size());
     std::printf("paint latency: median %.2f ms, p95 %.2f ms, max %.2f ms\n",
                 bench::Median(latencies), p95, bench::Percentile(latencies, 100.0));
-    const bool met = !latencies.empty() && p95 < 50.0;
-    bench::PrintRow("Paint latency during a sequence (p95)", bench::Format("%.1f ms", p95),
-                    "< 50 ms", met);
+    const char* figure = "panel paint latency while the link thread waits on a silent decade (p95)";
+    if (latencies.empty()) {
+        bench::PrintNotMeasured(figure, "no repaint was requested while a sequence ran");
+        return 2;
+    }
+    const bool met = p95 < 50.0;
+    bench::PrintRow(figure,
+                    bench::Format("%.1f ms", p95) +
+                        bench::Format(" (%.0f repaints", static_cast<double>(latencies.size())) +
+                        " in " + std::to_string(opens) + " opens)",
+                    "a 20 ms frame budget with room to spare", "< 50 ms", met);
     return met ? 0 : 1;
 }

@@ -426,6 +426,42 @@ TEST_F(SequenceTest, ClosingTheWindowStopsTheRun) {
     EXPECT_EQ(connected, 1);
 }
 
+// A run of more steps than the plot has pixel columns: the plot draws at most four points a
+// column (the old series grew by two a step), the one-step spike and dip are still drawn,
+// and the results table and the progress bar have every step.
+TEST_F(SequenceTest, ALongRunIsDrawnWithinThePlotsWidthAndKeepsItsSpikes) {
+    OpenDecade({});
+    auto* set = qobject_cast<QLineSeries*>(Win()->Chart()->series().at(0));
+    ASSERT_NE(set, nullptr);
+    const int pixels = static_cast<int>(Win()->Chart()->plotArea().width());
+    ASSERT_GT(pixels, 100);
+    const int steps = 3 * pixels;
+    QFile file(QDir::current().filePath(QStringLiteral("long.csv")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < steps; ++i) {
+        const int ohm = i == steps / 3 ? 9000 : i == steps / 2 ? 100 : 1000 + i % 7;
+        file.write(QByteArray::number(ohm) + ",0\n");
+    }
+    file.close();
+    QString why;
+    ASSERT_TRUE(Win()->LoadSteps(file.fileName(), &why)) << why.toStdString();
+    Click("runSequence");
+    ASSERT_TRUE(RunEnded(600.0));
+    EXPECT_TRUE(boxes_.messages().empty()) << boxes_.Texts();
+    EXPECT_EQ(Win()->ResultTable()->rowCount(), steps);
+    EXPECT_EQ(Win()->Progress()->value(), steps);
+    EXPECT_LE(set->count(), 4 * pixels + 1) << "of " << steps << " steps";
+    double low = INFINITY;
+    double high = -INFINITY;
+    for (const QPointF& p : set->points()) {
+        low = std::min(low, p.y());
+        high = std::max(high, p.y());
+    }
+    EXPECT_DOUBLE_EQ(high, 9.0) << "the spike, in kOhm";
+    EXPECT_DOUBLE_EQ(low, 0.1) << "the dip";
+    CloseLinkAndWindow();
+}
+
 // A refusal, a silent decade and a lost link each end the run at their step with the
 // panel's own message, in both languages, and the step says what happened.
 TEST_F(SequenceTest, ARefusalOrALinkFailureEndsTheRunAtThatStep) {
