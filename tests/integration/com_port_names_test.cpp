@@ -161,6 +161,7 @@ TEST_F(ComPortNamesTest, LinkOthersMayReplaceIsRefused) {
         cases.push_back({"the owner's own group may write", 0775, 0, 0, 0, ""});
     }
     int n = 0;
+    std::string refusedFolder;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string folder = dir_.filePath(QString::number(++n)).toStdString();
@@ -183,6 +184,7 @@ TEST_F(ComPortNamesTest, LinkOthersMayReplaceIsRefused) {
         for (std::size_t at; (at = refusal.find('@')) != std::string::npos;) {
             refusal.replace(at, 1, folder);
         }
+        refusedFolder = folder;
         const std::string reason = "COM1 is " + link + " " + kArrow + " " + pty + ": refused: " + refusal;
         ExpectRefusedWith(reason, err);
         EXPECT_EQ(sim_->Lines(), Lines{}) << "sent to a device someone else chose";
@@ -197,6 +199,12 @@ TEST_F(ComPortNamesTest, LinkOthersMayReplaceIsRefused) {
         EXPECT_EQ(ctl.err, "ombrastel-ctl: " + reason + "\n");
         EXPECT_EQ(sim_->Lines(), Lines{});
     }
+    // In Czech too.
+    ShowFreshPanel(1);
+    folder::SetSettingsFolder(refusedFolder);
+    RefreshPorts(ui::PanelWindow(panelHandle));
+    EXPECT_TRUE(PortDeviceLabel(ui::PanelWindow(panelHandle))->text().endsWith(
+        QString::fromUtf8("(odkaz odmítnut)")));
 }
 
 // A lock file of the port that says nothing usable (junk, nothing at all) keeps the port
