@@ -322,7 +322,8 @@ TEST_F(LinkThreadExitTest, ExitWhileTheLinkIsBusyStillHandsTheDecadeBackToLocal)
                     TypeValueAndGoOn("5");
                     ready = arrived("A?");
                     sim.server().Stop();  // the decade's end of the line hangs up
-                    ready = ready && ServeUntil([] { return connected == 0; }, 3.0);
+                    // The panel in its closed state (COM off, painted by the GUI thread).
+                    ready = ready && ServeUntil([] { return Int(COM) == 0; }, 3.0);
                     break;
             }
             exitPressed = Clock::now();
