@@ -239,7 +239,8 @@ int OpenCommunic() {
 
 int CloseCommunic() {
     if (!connected) return 1;
-    // A close after a cancel still hands the decade back to local with its normal wait.
+    // A close after a cancel still hands the decade back to local with its normal wait (a
+    // cancel during the close does not reach it either: see DecadeSession::Close).
     linkthread::ClearCancel();
     const LinkBusy busy;
     panelSession.Close();
@@ -304,11 +305,13 @@ bool RunSequence(const std::function<void()>& body, bool cancelAtOnce,
         return true;
     }
     if (linkthread::Busy()) return false;
+    // A cancel left from before goes now, not when the link thread starts the sequence: an
+    // Exit or a Cancel between the two is meant for this sequence and must not be lost.
+    linkthread::ClearCancel();
     ui::SetBusyTexts(texts::Label(texts::kInputDropped), texts::Label(texts::kCancel));
     ui::SetBusy(panelHandle, true, cancelAtOnce);
     return linkthread::Post(
         [body] {
-            linkthread::ClearCancel();
             body();
             // A cancelled sequence closes the link as Close does.
             if (linkthread::CancelRequested()) CloseCommunic();

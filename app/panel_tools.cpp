@@ -113,8 +113,9 @@ class PanelTools : public QObject {
         }
         const ports::ComTarget t = ports::ResolveComPort(n, listed_);
         const QString device = QString::fromStdString(t.device);
-        const QString state = t.present ? Text(QT_TRANSLATE_NOOP("PanelTools", "present"))
-                                        : Text(QT_TRANSLATE_NOOP("PanelTools", "not found"));
+        const QString state = !t.refusal.empty() ? Text(QT_TRANSLATE_NOOP("PanelTools", "link refused"))
+                              : t.present        ? Text(QT_TRANSLATE_NOOP("PanelTools", "present"))
+                                                 : Text(QT_TRANSLATE_NOOP("PanelTools", "not found"));
         const QString text = QStringLiteral("%1 (%2)").arg(device, state);
         const int width = label_->fontMetrics().averageCharWidth() * kDeviceChars;
         label_->setText(label_->fontMetrics().elidedText(text, Qt::ElideMiddle, width));
@@ -126,6 +127,7 @@ class PanelTools : public QObject {
             tip += device;
         }
         tip += QStringLiteral(" (%1)").arg(state);
+        if (!t.refusal.empty()) tip += QStringLiteral(": ") + QString::fromStdString(t.refusal);
         label_->setToolTip(tip);
         label_->setAccessibleName(tip);
     }

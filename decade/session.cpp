@@ -9,6 +9,7 @@
 
 #include "decade/commands.h"
 #include "decade/identity.h"
+#include "platform/link_thread.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 
@@ -277,6 +278,8 @@ void DecadeSession::Forget() {
 void DecadeSession::Close() {
     if (!link.connected) return;
     BeginSequence(false);  // the local command goes out whatever happened before
+    // ... a cancel included: a decade left in remote would keep its front panel locked.
+    const linkthread::OrderlyEnd orderly;
     if (link.linkType == 0) {
         const Command& local = Profile().local;
         std::string unused;

@@ -149,7 +149,9 @@ class DecadeSession {
                  std::vector<ListedFunction>* functions = nullptr);
 
     // The local command and the port closed (GPIB: the device back to local); the session
-    // then knows no decade.
+    // then knows no decade. A cancel (linkthread::Cancel, CancelFromSignal) does not reach
+    // the close: the local command and the wait before the port closes go out all the same,
+    // unless the link is gone. The cancel stays requested for the caller.
     void Close();
     // The link let go without a word to the decade (it is gone).
     void Drop();

@@ -30,6 +30,10 @@ std::function<void()> cancelHook;  // set and run on the GUI thread only
 
 std::mutex handOver;
 
+thread_local int orderlyEnds = 0;  // OrderlyEnd scopes alive on this thread
+
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the cancel");
+
 long long NowMs() {
     static const auto origin = std::chrono::steady_clock::now();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
@@ -156,8 +160,20 @@ void Cancel() {
     if (cancelHook) cancelHook();
 }
 
+void CancelFromSignal() noexcept {
+    cancelRequested = true;
+}
+
 bool CancelRequested() {
-    return cancelRequested;
+    return cancelRequested && orderlyEnds == 0;
+}
+
+OrderlyEnd::OrderlyEnd() {
+    ++orderlyEnds;
+}
+
+OrderlyEnd::~OrderlyEnd() {
+    --orderlyEnds;
 }
 
 void ClearCancel() {
@@ -185,7 +201,7 @@ std::chrono::milliseconds CurrentWait() {
 bool WaitFor(std::chrono::microseconds time) {
     const Waiting waiting;
     std::unique_lock lock(cancelMutex);
-    return !cancelled.wait_for(lock, time, [] { return cancelRequested.load(); });
+    return !cancelled.wait_for(lock, time, [] { return CancelRequested(); });
 }
 
 }  // namespace linkthread

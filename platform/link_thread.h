@@ -46,9 +46,27 @@ bool WaitAbandonedEnd(std::chrono::milliseconds timeout);
 // 100 ms, and every later exchange of the sequence sends nothing. The hooks (a GPIB read
 // stopped in the library) run on the calling thread.
 void Cancel();
+// The same from a signal handler (async-signal-safe): only the request is noted, which a
+// serial read sees within 100 ms and every later exchange at its start; no hook runs and a
+// wait of the link thread is not woken.
+void CancelFromSignal() noexcept;
+// Whether a cancel reaches the calling thread's exchanges and waits now: false inside an
+// orderly end (below) even while one is requested.
 bool CancelRequested();
 void ClearCancel();
 void SetCancelHook(std::function<void()> hook);
+
+// The orderly end of a link: while one lives, a cancel does not reach the exchanges and
+// waits of the thread it lives on, so the local command still goes out and its wait before
+// the port closes is kept after Cancel, Exit or an end signal. A cancel requested before or
+// meanwhile stays requested and is seen again once the end is over.
+class OrderlyEnd {
+  public:
+    OrderlyEnd();
+    ~OrderlyEnd();
+    OrderlyEnd(const OrderlyEnd&) = delete;
+    OrderlyEnd& operator=(const OrderlyEnd&) = delete;
+};
 
 // Waits on the link: a read that waits for a reply, a mandated delay. While one has lasted
 // more than a second the operator is offered Cancel.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSerialPort>
@@ -14,13 +15,15 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 
+#include "platform/com_link.h"
 #include "platform/link_thread.h"
-#include "platform/settings_folder.h"
 
 #if !defined(_WIN32)
 #include <grp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -181,26 +184,92 @@ void WatchWhileIdle(int port, QSerialPort* device) {
 }
 
 #if !defined(_WIN32)
-// The process that holds the port's lock file, as "process 1234 (name)", when one does.
-std::string LockHolder(const std::string& device) {
+// The lock file the serial layer takes for device, as Qt's serial port chooses it: in the
+// first of its folders that can be read and either holds the file already or may be
+// written. Empty when there is none.
+std::string LockFilePath(const std::string& device) {
     QString name = QString::fromStdString(device);
     if (name.startsWith("/dev/")) name = name.mid(5);
     name.replace('/', '_');
-    const QStringList folders = {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
-                                 "/var/spool/uucp", QDir::tempPath()};
+    const QStringList folders = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                                 QDir::tempPath()};
     for (const QString& folder : folders) {
-        QLockFile lock(folder + "/LCK.." + name);
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0) continue;
-        std::string command;
-        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-        std::getline(comm, command);
-        if (command.empty()) command = application.toStdString();
-        return "process " + std::to_string(pid) + (command.empty() ? "" : " (" + command + ")");
+        const QFileInfo dir(folder);
+        const QString file = folder + "/LCK.." + name;
+        if (dir.isReadable() && (QFileInfo::exists(file) || dir.isWritable())) {
+            return file.toStdString();
+        }
     }
     return {};
+}
+
+// What the port's lock file says: the process it names (0 when it names none that can be
+// read) and whether it names the program too, as Qt's own lock files do.
+struct LockState {
+    std::string path;  // empty when there is no lock file
+    qint64 pid = 0;
+    bool namesProgram = false;
+    std::string application;
+};
+
+LockState ReadLock(const std::string& device) {
+    LockState state;
+    const std::string path = LockFilePath(device);
+    if (path.empty() || !QFileInfo::exists(QString::fromStdString(path))) return state;
+    state.path = path;
+    QLockFile lock(QString::fromStdString(path));
+    QString host;
+    QString application;
+    if (lock.getLockInfo(&state.pid, &host, &application) && state.pid > 0) {
+        state.application = application.toStdString();
+        state.namesProgram = !application.isEmpty();
+        return state;
+    }
+    // Other serial programs write the process number alone, right-aligned in ten
+    // characters ("      1234\n").
+    QFile file(QString::fromStdString(path));
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.read(64).trimmed() : QByteArray();
+    bool number = false;
+    state.pid = text.size() <= 10 ? text.toLongLong(&number) : 0;
+    if (!number || state.pid < 0) state.pid = 0;
+    return state;
+}
+
+bool Running(qint64 pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH);
+}
+
+std::string ProcessText(const LockState& lock) {
+    std::string command;
+    std::ifstream comm("/proc/" + std::to_string(lock.pid) + "/comm");
+    std::getline(comm, command);
+    if (command.empty()) command = lock.application;
+    return "process " + std::to_string(lock.pid) + (command.empty() ? "" : " (" + command + ")");
+}
+
+// Who holds the port by its lock file, with what to do when the file says no one can:
+// " by process 1234 (name)", or ": lock file ... is unreadable ..." or names a process
+// that is gone. Empty when there is no lock file.
+std::string LockHolder(const std::string& device) {
+    const LockState lock = ReadLock(device);
+    if (lock.path.empty()) return {};
+    if (lock.pid <= 0) {
+        return ": lock file " + lock.path + " is unreadable; remove it if no program uses the port";
+    }
+    if (!Running(lock.pid)) {
+        return ": lock file " + lock.path + " names process " + std::to_string(lock.pid) +
+               ", which is not running; remove it";
+    }
+    return " by " + ProcessText(lock);
+}
+
+// A lock file that names a running process but no program (the form of other serial
+// programs) holds the port: Qt's serial port would take it for stale, having no program
+// name to compare, and open a port that another program is using.
+std::string HeldByAnotherProgram(const std::string& device) {
+    const LockState lock = ReadLock(device);
+    if (lock.pid <= 0 || lock.namesProgram || !Running(lock.pid)) return {};
+    return "in use by " + ProcessText(lock) + " (lock file " + lock.path + ")";
 }
 
 std::string GroupOf(const std::string& device) {
@@ -211,9 +280,20 @@ std::string GroupOf(const std::string& device) {
 }
 #endif
 
+// "COM n is DEVICE: ", or with the comN link that names it where the device is not there
+// or the link is refused: "COM n is /folder/comN → TARGET: ".
+std::string Where(int port, const std::string& device, const comlink::ComLink* link) {
+    std::string named = device;
+    if (link != nullptr && link->symbolic && (link->device.empty() || !link->refusal.empty())) {
+        named = link->path + " \u2192 " + (link->target.empty() ? "?" : link->target);
+    }
+    return "COM" + std::to_string(port) + " is " + named + ": ";
+}
+
 // What stopped the open of device, as the operator can act on it.
-std::string DescribeOpenFailure(int port, const std::string& device, const QSerialPort& serial) {
-    const std::string where = "COM" + std::to_string(port) + " is " + device + ": ";
+std::string DescribeOpenFailure(int port, const std::string& device, const QSerialPort& serial,
+                                const comlink::ComLink* link) {
+    const std::string where = Where(port, device, link);
 #if defined(_WIN32)
     return where + serial.errorString().toStdString();
 #else
@@ -226,7 +306,8 @@ std::string DescribeOpenFailure(int port, const std::string& device, const QSeri
     }
     if (serial.error() == QSerialPort::PermissionError) {
         const std::string holder = LockHolder(device);
-        return where + "in use by " + (holder.empty() ? "another program" : holder) + " (" +
+        if (holder.rfind(": ", 0) == 0) return where + "in use" + holder;
+        return where + "in use" + (holder.empty() ? " by another program" : holder) + " (" +
                serial.errorString().toStdString() + ")";
     }
     return where + serial.errorString().toStdString();
@@ -239,15 +320,8 @@ std::string PortDeviceName(int port) {
 #if defined(_WIN32)
     return "COM" + std::to_string(port);
 #else
-    const std::string link = folder::InSettingsFolder("com" + std::to_string(port));
-    struct stat info;
-    if (lstat(link.c_str(), &info) == 0) {
-        // The serial layer wants the device itself (a pseudo-terminal's /dev/pts/N), and
-        // its lock is then per device, not per link name.
-        const QString target = QFileInfo(QString::fromStdString(link)).canonicalFilePath();
-        if (!target.isEmpty()) return target.toStdString();
-        return QFileInfo(QString::fromStdString(link)).absoluteFilePath().toStdString();
-    }
+    const comlink::ComLink link = comlink::Resolve(port);
+    if (link.exists) return link.device.empty() ? link.path : link.device;
     return "/dev/ttyS" + std::to_string(port - 1);
 #endif
 }
@@ -281,10 +355,22 @@ int OpenComConfig(int port, const std::string& deviceName, long baudRate, int pa
 
     RegisterCleanup();
     auto device = std::make_unique<QSerialPort>();
+    std::optional<comlink::ComLink> link;
+    if (deviceName.empty()) link = comlink::Resolve(port);
     const std::string name = deviceName.empty() ? PortDeviceName(port) : deviceName;
+    if (link && !link->refusal.empty()) {  // someone else may have put it there
+        entry.openError = Where(port, name, &*link) + link->refusal;
+        return kFailed;
+    }
+#if !defined(_WIN32)
+    if (const std::string held = HeldByAnotherProgram(name); !held.empty()) {
+        entry.openError = Where(port, name, link ? &*link : nullptr) + held;
+        return kFailed;
+    }
+#endif
     device->setPortName(QString::fromStdString(name));
     if (!device->open(QIODevice::ReadWrite)) {
-        entry.openError = DescribeOpenFailure(port, name, *device);
+        entry.openError = DescribeOpenFailure(port, name, *device, link ? &*link : nullptr);
         return kFailed;
     }
     const bool configured =

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/com_link.h"
 #include "platform/rs232.h"
 #include "platform/settings_folder.h"
 
@@ -45,8 +46,9 @@ ComTarget ResolveComPort(int n, const std::set<std::string>& listed) {
         }
     }
     const bool legacy = t.device.rfind("/dev/ttyS", 0) == 0;
-    t.present = stat(t.device.c_str(), &info) == 0 && S_ISCHR(info.st_mode) &&
-                (!legacy || listed.count(t.device) > 0);
+    t.refusal = comlink::Refusal(link);
+    t.present = t.refusal.empty() && stat(t.device.c_str(), &info) == 0 &&
+                S_ISCHR(info.st_mode) && (!legacy || listed.count(t.device) > 0);
 #else
     t.present = listed.count(t.device) > 0;
 #endif

@@ -18,7 +18,8 @@ struct ComTarget {
     bool viaLink = false;    // a comN link names it (else it is /dev/ttyS<n-1>)
     std::string linkTarget;  // the link's own text when viaLink
     std::string device;      // the device the serial layer opens for COM n
-    bool present = false;    // that device exists as a serial device
+    bool present = false;    // that device exists as a serial device (never for a refused link)
+    std::string refusal;     // why the comN link is not followed; empty when it is
 };
 
 // The devices the system reports as serial ports (QSerialPortInfo's system locations).

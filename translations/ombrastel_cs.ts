@@ -276,6 +276,10 @@
         <translation>nenalezen</translation>
     </message>
     <message>
+        <source>link refused</source>
+        <translation>odkaz odmítnut</translation>
+    </message>
+    <message>
         <source>Se&amp;quence…</source>
         <translation>Sekvence &amp;hodnot…</translation>
     </message>

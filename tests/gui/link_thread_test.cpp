@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QLineEdit>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -14,14 +15,19 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/open_close.h"
 #include "app/panel.h"
+#include "app/sequence_run.h"
 #include "app/shared_state.h"
 #include "platform/gpib.h"
+#include "platform/link_log.h"
 #include "platform/link_thread.h"
 #include "platform/ui.h"
 #include "support/paint_counter.h"
@@ -197,6 +203,160 @@ TEST_F(LinkThreadExitTest, ExitDuringASequenceEndsWithTheLocalCommand) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), ":SYST:LOC"), 1);
     EXPECT_EQ(connected, 0);
     EXPECT_EQ(FileText(sim.folder() + "/Ombrastel.ini"), kDefaultSettings);
+}
+
+// When each line went out on the link, as the link log has it (written from any thread).
+// Listens from Listen() on, in place of the panel's Log window.
+class SentLog {
+  public:
+    void Listen() {
+        linklog::SetListener([this](const std::string& entry) {
+            const std::lock_guard lock(mutex_);
+            entries_.emplace_back(Clock::now(), entry);
+        });
+    }
+    ~SentLog() { linklog::SetListener({}); }
+    // The moment command (with its line end) last went out; none when it never did.
+    std::optional<Clock::time_point> LastSent(const std::string& command) const {
+        const std::lock_guard lock(mutex_);
+        for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+            if (it->second.find(" TX " + command + "\\") != std::string::npos) return it->first;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<std::pair<Clock::time_point, std::string>> entries_;
+};
+
+// A value typed into Output and confirmed, without waiting for its sequence.
+void TypeValueAndGoOn(const char* text) {
+    W(VALUE)->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(W(VALUE), QString::fromLatin1(text));
+    QTest::keyClick(W(VALUE), Qt::Key_Return);
+}
+
+bool Has(const Lines& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// Exit while the link is busy in every way the panel keeps it busy: the decade still gets
+// its local command in the dialect of its class and its 0.5 s before the port closes, and
+// the program ends within the exit's bound; a decade that is gone gets nothing and costs no
+// wait.
+TEST_F(LinkThreadExitTest, ExitWhileTheLinkIsBusyStillHandsTheDecadeBackToLocal) {
+    enum class Busy { LateReply, OwnClose, QueuedBehind, SequenceRun, DecadeGone };
+    // Late, yet in time for the open's refresh even on a loaded machine.
+    const std::vector<std::string> lateValue = {"--delay", "700", "--fault-commands", "A?"};
+    struct Case {
+        const char* what;
+        const char* model;
+        std::vector<std::string> faults;
+        Busy busy;
+        const char* local;  // null: the link is gone, nothing may go out
+    };
+    const Case cases[] = {
+        {"a handler waits for a reply 0.7 s late", "V212", lateValue, Busy::LateReply, ":SYST:LOC"},
+        {"the same on the V151 class", "V151", lateValue, Busy::LateReply, "L1"},
+        {"the operator's Close waits before the port closes", "V212", {}, Busy::OwnClose,
+         ":SYST:LOC"},
+        {"the operator's Close waits for the reply to its local command", "V151",
+         {"--delay", "900", "--fault-commands", "L1"}, Busy::OwnClose, "L1"},
+        {"a handler posted while the link thread is still at its own work", "V212", lateValue,
+         Busy::QueuedBehind, ":SYST:LOC"},
+        {"a Sequence-window run waits for a late reply", "V212", lateValue, Busy::SequenceRun,
+         ":SYST:LOC"},
+        {"the decade gone while a handler waits", "V212", lateValue, Busy::DecadeGone, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args = {"--model", c.model};
+        args.insert(args.end(), c.faults.begin(), c.faults.end());
+        simtest::SimFixture sim(args);
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        SentLog sent;
+        bool ready = false;
+        Clock::time_point exitPressed;
+        const int result = RunProgram([&](int) {
+            sent.Listen();
+            ClickCom();
+            if (connected != 1) return QTest::mouseClick(W(END), Qt::LeftButton);
+            sim.ClearTranscript();
+            const auto arrived = [&](const char* line) {
+                return ServeUntil([&] { return Has(sim.Lines(), line); }, 3.0);
+            };
+            switch (c.busy) {
+                case Busy::LateReply:
+                    TypeValueAndGoOn("5");
+                    ready = arrived("A?");
+                    Serve(0.1);
+                    break;
+                case Busy::OwnClose:
+                    QTest::mouseClick(W(COM), Qt::LeftButton);
+                    ready = arrived(c.local);
+                    break;
+                case Busy::QueuedBehind: {
+                    // An object of the link thread, and work for it that holds the thread
+                    // while the handler's sequence is posted behind it.
+                    QObject* onLink = nullptr;
+                    RunSequence([&onLink] { onLink = new QObject; });
+                    ready = WaitLinkIdle(5.0) && onLink != nullptr;
+                    if (!ready) break;
+                    linkthread::RunQueued(onLink, [onLink] {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                        onLink->deleteLater();
+                    });
+                    TypeValueAndGoOn("5");
+                    ready = linkthread::Busy();
+                    break;
+                }
+                case Busy::SequenceRun: {
+                    const sequence::Listener quiet{[](int) {}, [](const sequence::StepResult&) {},
+                                                   [](sequence::RunEnd, int) {}};
+                    ready = sequence::Start({{5.0, 5.0}, {6.0, 5.0}}, quiet) && arrived("A?");
+                    Serve(0.1);
+                    break;
+                }
+                case Busy::DecadeGone:
+                    TypeValueAndGoOn("5");
+                    ready = arrived("A?");
+                    sim.server().Stop();  // the decade's end of the line hangs up
+                    // The panel in its closed state (COM off, painted by the GUI thread).
+                    ready = ready && ServeUntil([] { return Int(COM) == 0; }, 3.0);
+                    break;
+            }
+            exitPressed = Clock::now();
+            QTest::mouseClick(W(END), Qt::LeftButton);
+        });
+        const Clock::time_point ended = Clock::now();
+        EXPECT_EQ(result, 0);
+        ASSERT_TRUE(ready) << testing::PrintToString(sim.Lines());
+        EXPECT_LT(SecondsSince(exitPressed), kExitBoundMs / 1000.0);
+        EXPECT_EQ(connected, 0);
+        EXPECT_EQ(FileText(sim.folder() + "/Ombrastel.ini"), kDefaultSettings);
+        if (c.local == nullptr) {
+            EXPECT_FALSE(sent.LastSent(":SYST:LOC")) << "a local command to a link that is gone";
+            EXPECT_LT(SecondsSince(exitPressed), 0.4) << "a wait for a link that is gone";
+            continue;
+        }
+        // A late decade reads its input once its late reply is out.
+        ServeUntil([&] { return Has(sim.Lines(), c.local); }, 2.0);
+        const Lines lines = sim.Lines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), c.local) << testing::PrintToString(lines);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), c.local), 1);
+        if (c.busy == Busy::QueuedBehind) {
+            EXPECT_EQ(lines, Lines{c.local}) << "the cancelled handler still sent";
+        }
+        if (c.busy == Busy::SequenceRun) {
+            EXPECT_FALSE(Has(lines, "A 6")) << "the run went on after Exit";
+        }
+        const auto local = sent.LastSent(c.local);
+        ASSERT_TRUE(local);
+        EXPECT_GE(std::chrono::duration<double>(ended - *local).count(), 0.5)
+            << "the wait between the local command and the port's close";
+    }
 }
 
 // A GPIB read that does not come back (the driver hangs): Exit ends the program after the

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "decade/session.h"
+#include "platform/link_thread.h"
 #include "support/link_fixture.h"
 #include "support/sim_fixture.h"
 
@@ -294,6 +295,56 @@ TEST_F(DecadeSessionTest, LinkGoneIsSaidAndTheLinkLetGo) {
     session_.Drop();
     EXPECT_EQ(session_.link.connected, 0);
     EXPECT_EQ(session_.Model(), ModelClass::None);
+}
+
+// A cancel (the operator's, or one from a signal handler, as a script's Ctrl-C) stops the
+// exchanges of the sequence but not the close: the local command still goes out, its reply
+// is read and the port closes only after the 0.5 s, also when the cancel comes during the
+// close; afterwards the cancel is still there for the caller to act on.
+TEST_F(DecadeSessionTest, ACancelStopsTheExchangesButNotTheClose) {
+    enum class When { Before, FromSignal, DuringTheClose };
+    struct Case {
+        const char* args;
+        When when;
+        const char* local;
+        double atLeast;  // seconds the close takes
+    };
+    const Case cases[] = {
+        {"--model V212", When::Before, ":SYST:LOC", 0.5},
+        {"--model V212", When::FromSignal, ":SYST:LOC", 0.5},
+        {"--model V151", When::FromSignal, "L1", 0.5},
+        // The reply to "L1" comes 0.9 s late and is still awaited.
+        {"--model V151 --delay 900 --fault-commands L1", When::DuringTheClose, "L1", 1.4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.args) + " / " + std::to_string(static_cast<int>(c.when)));
+        ASSERT_EQ(Open(c.args).outcome, LinkOutcome::Done);
+        std::thread canceller;
+        if (c.when == When::Before) linkthread::Cancel();
+        if (c.when == When::FromSignal) linkthread::CancelFromSignal();
+        if (c.when != When::DuringTheClose) {
+            session_.BeginSequence(true);
+            DecadeState state = state_;
+            EXPECT_FALSE(session_.ReadState(state));
+            EXPECT_EQ(Received(), Lines{}) << "the cancel stops the sequence's exchanges";
+        } else {
+            canceller = std::thread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                linkthread::Cancel();
+            });
+        }
+        const auto start = std::chrono::steady_clock::now();
+        session_.Close();
+        const double took =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (canceller.joinable()) canceller.join();
+        EXPECT_EQ(Received(1), Lines{c.local});
+        EXPECT_GE(took, c.atLeast);
+        EXPECT_LT(took, c.atLeast + 0.5);
+        EXPECT_EQ(session_.link.connected, 0);
+        EXPECT_TRUE(linkthread::CancelRequested()) << "the caller still sees its cancel";
+        linkthread::ClearCancel();
+    }
 }
 
 TEST_F(DecadeSessionTest, FailedOpensSayWhy) {
