@@ -2,8 +2,8 @@
 #include "decade/session.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -20,16 +20,16 @@ namespace {
 constexpr double kWaitBeforePortClose = 0.5;  // seconds between the local command and the close
 
 // Temperature units by the index the unit ring and the decade's status use.
-constexpr std::array<std::string_view, 3> kTemperatureUnits{"°C", "°F", "K"};
+constexpr std::string_view kTemperatureUnits[] = {"°C", "°F", "K"};
 
 struct PrefixRow {
     int exponent;
     std::string_view letter;
 };
 // clang-format off
-constexpr std::array<PrefixRow, 8> kPrefixTable{{
+constexpr PrefixRow kPrefixTable[] = {
     {-12, "p"}, {-9, "n"}, {-6, "u"}, {-3, "m"}, {3, "k"}, {6, "M"}, {9, "G"}, {12, "T"},
-}};
+};
 // clang-format on
 
 // The characters "F?" reports the basic function and a user function with.
@@ -327,7 +327,7 @@ std::string DecadeSession::FunctionUnit(int code, int unitIndex) {
         Communic(0, query, reply);
         return UnitTextFromReply(reply);
     }
-    if (unitIndex >= 0 && unitIndex < static_cast<int>(kTemperatureUnits.size())) {
+    if (unitIndex >= 0 && unitIndex < static_cast<int>(std::size(kTemperatureUnits))) {
         return std::string(kTemperatureUnits[static_cast<std::size_t>(unitIndex)]);
     }
     return {};
@@ -572,21 +572,21 @@ DecadeState DecadeSession::StartingState() const {
 
 bool DecadeSession::Offers(SettingKind kind) const {
     const DecadeProfile& profile = Profile();
-    const bool sensors =
-        profile.layout == ControlLayout::Resistance || profile.layout == ControlLayout::V330;
     switch (kind) {
         case SettingKind::Value:
             return true;
         case SettingKind::Function:
             return profile.selection != Selection::None;
         case SettingKind::Unit:
+            return profile.unit;
         case SettingKind::R0:
-            return sensors;
+            return profile.r0;
         case SettingKind::Threshold:
             return profile.threshold && info.thresholdAvailable != 0;
         case SettingKind::Standard:
+            return profile.standard;
         case SettingKind::Scale:
-            return profile.layout == ControlLayout::V211;
+            return profile.scale;
         case SettingKind::Output:
             return profile.output != OutputButton::None;
         case SettingKind::Short:
