@@ -26,7 +26,8 @@ void Show(int control, int visible) {
     ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_VISIBLE, visible);
 }
 
-// What the controls show now: the read starts from it.
+}  // namespace
+
 decade::DecadeState ShownState() {
     decade::DecadeState shown;
     shown.function = ShownInt(FUNCTION);
@@ -40,6 +41,8 @@ decade::DecadeState ShownState() {
     shown.ground = ShownInt(LED_GND);
     return shown;
 }
+
+namespace {
 
 // VALUE with its decimals, its number and the label with prefix and unit.
 void PaintValue(const decade::ValueRead& read) {
@@ -63,7 +66,9 @@ void PaintRunButton(bool run) {
     ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LEFT, run ? kRelayLeft : kRowOutputLeft);
 }
 
-void Paint(const decade::StateRead& read) {
+}  // namespace
+
+void PaintState(const decade::StateRead& read) {
     SetInt(FUNCTION, read.function);
     SetInt(UNIT, read.unit);
     SetInt(RING_SCALE, read.scale);
@@ -80,12 +85,10 @@ void Paint(const decade::StateRead& read) {
     if (read.runButton) PaintRunButton(*read.runButton);
 }
 
-}  // namespace
-
 int RefreshScreen(decade::StateRead* found) {
     decade::StateRead read;
     const bool done = panelSession.ReadState(ShownState(), read);
-    Paint(read);
+    PaintState(read);
     if (found != nullptr) *found = read;
     return done ? 1 : 0;
 }

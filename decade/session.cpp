@@ -6,6 +6,8 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "decade/commands.h"
 #include "decade/identity.h"
@@ -211,6 +213,11 @@ std::vector<ListedFunction> DecadeSession::ReadFunctionList() {
 }
 
 Outcome DecadeSession::Connect(const LinkSettings& settings) {
+    OpenObserver nobody;
+    return Connect(settings, nobody);
+}
+
+Outcome DecadeSession::Connect(const LinkSettings& settings, OpenObserver& observer) {
     if (link.connected) Close();
     BeginSequence(false);
     link.linkType = settings.linkType;
@@ -220,50 +227,85 @@ Outcome DecadeSession::Connect(const LinkSettings& settings) {
     link.gpibAddress = settings.gpibAddress;
     std::string reason;
     if (!OpenLink(reason)) {
+        const Outcome result{LinkOutcome::NotOpened, reason};
+        observer.OpenFailed(OpenStep::Link, result);
         Close();
-        return {LinkOutcome::NotOpened, reason};
+        return result;
     }
     const std::string identity = Identify();
+    observer.Identified();
     if (info.model == 0) {
-        Outcome result{LinkFailed() ? Result().outcome : LinkOutcome::NoDecade,
-                       LinkFailed()
-                           ? Result().reason
-                           : "the identity reply \"" + identity + "\" names no known decade"};
+        const Outcome result{LinkFailed() ? Result().outcome : LinkOutcome::NoDecade,
+                             LinkFailed() ? Result().reason
+                                          : "the identity reply \"" + identity +
+                                                "\" names no known decade"};
+        observer.OpenFailed(OpenStep::Identity, result);
         Close();
         return result;
     }
     StartRemote();
+    observer.RemoteStarted();
     // What the remote command came to stays in Result(); the open goes on either way.
     return {};
 }
 
-Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
-                            std::vector<ListedFunction>* functions) {
-    Outcome connected = Connect(settings);
+Outcome DecadeSession::Open(const LinkSettings& settings, OpenObserver& observer) {
+    const Outcome connected = Connect(settings, observer);
     if (connected.outcome != LinkOutcome::Done) return connected;
     const int function = PresentFunction();
-    std::vector<ListedFunction> list = ReadFunctionList();
-    if (!Profile().functionQuery.command.empty()) SelectFunction(function);
+    observer.FunctionsListed(ReadFunctionList());
+    if (!Profile().functionQuery.command.empty()) {
+        SelectFunction(function);
+        observer.FunctionSelected(function);
+    }
     DecadeState shown = StartingState();
     shown.function = function;
-    const bool read = ReadState(shown);
+    observer.ReadingState(shown);
+    StateRead read;
+    const bool done = ReadState(shown, read);
+    observer.StateFound(read);
     if (link.linkType != 0 && Result().outcome == LinkOutcome::LinkGone) {
         // A GPIB device gone during the open: let go, no local command to a device that
         // is not there.
         const Outcome result = Result();
+        observer.OpenFailed(OpenStep::State, result);
         Drop();
         return result;
     }
-    if (!read || SerialLinkLost(link)) {
-        Outcome result = LinkFailed()
-                             ? Result()
-                             : Outcome{LinkOutcome::LinkGone, "the link closed during the open"};
+    if (!done || SerialLinkLost(link)) {
+        const Outcome result =
+            LinkFailed() ? Result()
+                         : Outcome{LinkOutcome::LinkGone, "the link closed during the open"};
+        observer.OpenFailed(OpenStep::State, result);
         Close();
         return result;
     }
-    if (state != nullptr) *state = shown;
-    if (functions != nullptr) *functions = std::move(list);
     return {};  // a probe the decade refused is no failure of the open
+}
+
+namespace {
+
+// Keeps what an open found, for a front end that shows it at the end.
+class Collect : public OpenObserver {
+  public:
+    void FunctionsListed(const std::vector<ListedFunction>& list) override { functions = list; }
+    void ReadingState(DecadeState& shown) override { state = shown; }
+    void StateFound(const StateRead& read) override { state = Merge(state, read); }
+
+    DecadeState state;
+    std::vector<ListedFunction> functions;
+};
+
+}  // namespace
+
+Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
+                            std::vector<ListedFunction>* functions) {
+    Collect found;
+    const Outcome result = Open(settings, found);
+    if (result.outcome != LinkOutcome::Done) return result;
+    if (state != nullptr) *state = found.state;
+    if (functions != nullptr) *functions = std::move(found.functions);
+    return result;
 }
 
 void DecadeSession::Forget() {
