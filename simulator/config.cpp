@@ -325,6 +325,8 @@ std::optional<Config> ParseArgs(const std::vector<std::string>& args, std::strin
             ok = intOption(&config.silentFor, 0, 1000000000);
         } else if (name == "--drop-after") {
             ok = intOption(&config.dropAfter, 0, 1000000000);
+        } else if (name == "--drop-at") {
+            ok = intOption(&config.dropAtMs, 0, 100000000);
         } else if (name == "--flood-after") {
             ok = intOption(&config.floodAfter, 0, 1000000000);
         } else if (name == "--scientific") {
@@ -409,6 +411,7 @@ std::string HelpText() {
         "  --no-line-end          same as --line-end none\n"
         "  --fault-commands LIST  apply delay, garbage, long, NUL and line end only to these\n"
         "  --drop-after N         after N exchanges drop the link (hang up the terminal)\n"
+        "  --drop-at MS           drop the link MS milliseconds after the first line\n"
         "  --flood-after N        after N exchanges send lines without end, unasked (pty)\n"
         "  --reply CMD=TEXT       answer CMD (a LIST entry) with TEXT instead; escapes \\r \\n\n"
         "                         \\t \\0 \\\\ \\xHH; may be given more than once\n"
