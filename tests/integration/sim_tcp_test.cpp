@@ -1,14 +1,22 @@
-// The simulator's TCP front end: one decade, as a serial device server in raw mode offers a
-// port.
+// The simulator's TCP front end (one decade, as a serial device server in raw mode offers a
+// port), and the network and controller front ends of the decade-sim program.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "simulator/decade_server.h"
 #include "support/sim_fixture.h"
+
+extern char** environ;
 
 namespace {
 
@@ -107,6 +115,82 @@ TEST(SimTcp, DropClosesTheConnectionAndThePort) {
     EXPECT_EQ(client.ReadLine(1000), "Ok\r\n");
     EXPECT_TRUE(client.HungUp(1500));
     EXPECT_EQ(pty.Lines(), (std::vector<std::string>{"F0", "<drop>"}));
+}
+
+// decade-sim as a program: its first output line, then SIGTERM; the exit status.
+struct Program {
+    explicit Program(std::vector<std::string> args) {
+        const char* path = std::getenv("OMBRASTEL_SIM");
+        if (path == nullptr || ::pipe(out) != 0) return;
+        args.insert(args.begin(), path);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        if (::posix_spawn(&pid, path, &actions, nullptr, argv.data(), environ) != 0) pid = 0;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        char c;
+        pollfd in{out[0], POLLIN, 0};
+        while (::poll(&in, 1, 3000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') firstLine += c;
+    }
+    int Exit(bool terminate) {
+        if (terminate) ::kill(pid, SIGTERM);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ::close(out[0]);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    int out[2] = {-1, -1};
+    pid_t pid = 0;
+    std::string firstLine;
+};
+
+int PortOf(const std::string& address) {
+    return std::atoi(address.c_str() + address.rfind(':') + 1);
+}
+
+TEST(SimProgram, NetworkAndControllerFrontEnds) {
+    char folder[] = "/tmp/ombrastel-simnet-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string link = std::string(folder) + "/ttyUSB1";
+    struct Row {
+        std::vector<std::string> args;
+        std::string sent, expected;
+    };
+    const std::vector<Row> table = {
+        {{"--tcp", "0", "--model", "V090"}, "*IDN?\r\n", "SIMLAB,V090,1234,1.000\r\n"},
+        {{"--controller", "tcp:127.0.0.1:0", "--controller-version", "Bench GPIB 2", "--decade",
+          "5:V212", "--decade", "7:V330A"},
+         "++ver\n++addr 7\n*IDN?\n++read eoi\n",
+         "Bench GPIB 2\r\nSIMLAB,V330A,1234,1.000\r\n"},
+        {{"--controller", "pty", "--link", link, "--decade", "5"},
+         "++addr 5\r\nV?\r\n++read eoi\r\n",
+         "F0U0\r\n"},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(testing::PrintToString(row.args));
+        Program program(row.args);
+        const bool tcp = program.firstLine.rfind("127.0.0.1:", 0) == 0;
+        EXPECT_TRUE(tcp || program.firstLine.rfind("/dev/pts/", 0) == 0) << program.firstLine;
+        PlainClient client =
+            tcp ? PlainClient(simtest::TcpConnect(PortOf(program.firstLine))) : PlainClient(link);
+        ASSERT_TRUE(client.Send(row.sent));
+        EXPECT_EQ(client.ReadCount(row.expected.size(), 1500), row.expected);
+        EXPECT_EQ(program.Exit(true), 0);
+        if (tcp) {
+            EXPECT_TRUE(simtest::TcpRefused(PortOf(program.firstLine)));
+        }
+    }
+    EXPECT_NE(::access(link.c_str(), F_OK), 0) << "the link outlived the simulator";
+    ::rmdir(folder);
+    for (const auto& wrong : {std::vector<std::string>{"--decade", "5"},
+                              {"--tcp", "99999"},
+                              {"--controller", "pty", "--decade", "31"}}) {
+        EXPECT_EQ(Program(wrong).Exit(false), 2) << testing::PrintToString(wrong);
+    }
 }
 
 }  // namespace
