@@ -306,6 +306,8 @@ StreamServer::Wait StreamServer::WaitFor(Clock::time_point when) {
     }
     const bool dropFirst = deadline && *deadline <= when;
     const Clock::time_point until = dropFirst ? *deadline : when;
+    // No wait at all for what is due already: a reply goes out without a system call more.
+    if (Clock::now() >= until) return dropFirst ? Wait::DropDue : Wait::Reached;
     while (true) {
         pollfd wake{wake_[0], POLLIN, 0};
         const int n = ::poll(&wake, 1, MillisUntil(until));
