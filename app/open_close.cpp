@@ -19,7 +19,7 @@
 #include "platform/link_thread.h"
 #include "platform/rs232.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 constexpr int kPortCount = 256;

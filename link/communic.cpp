@@ -8,7 +8,6 @@
 #include "platform/link_thread.h"
 #include "platform/rs232.h"
 #include "platform/text.h"
-#include "platform/ui.h"
 
 namespace {
 
@@ -71,7 +70,7 @@ int ExchangeGpib(LinkState& link, int noReply, const std::string& command, const
     if (noReply != 0) return 1;
     if (link.firstReadDone == 0) {
         link.firstReadDone = 1;
-        ui::Delay(0.1);
+        linkthread::Delay(0.1);
     }
     char buffer[kMaxReplyLength + 1] = {};
     const int status = gpib::ibrd(gpibDevice, buffer, static_cast<long>(kMaxReplyLength));
