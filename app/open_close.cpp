@@ -18,7 +18,7 @@
 #include "link/communic.h"
 #include "platform/link_thread.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 constexpr int kPortCount = 256;

@@ -44,7 +44,7 @@
 #include "platform/file_write.h"
 #include "platform/link_thread.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

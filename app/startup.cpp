@@ -15,7 +15,7 @@
 #include "link/transport.h"
 #include "platform/link_thread.h"
 #include "platform/settings_folder.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 int RunOmbrastel(int argc, char** argv) {
     if (!ui::InitToolkit(argc, argv)) {

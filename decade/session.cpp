@@ -11,7 +11,6 @@
 #include "decade/identity.h"
 #include "platform/link_thread.h"
 #include "platform/text.h"
-#include "platform/ui.h"
 
 namespace decade {
 
@@ -175,7 +174,7 @@ int DecadeSession::PresentFunction() {
     const FunctionQuery& query = Profile().functionQuery;
     if (query.command.empty()) return fn::kNone;
     std::string reply;
-    if (query.settleFirst) ui::Delay(kSettleBeforeQuery);
+    if (query.settleFirst) linkthread::Delay(kSettleBeforeQuery);
     Communic(0, std::string(query.command), reply);
     if (reply.size() <= query.position) return fn::kBasic;
     return CommandToFunction(static_cast<unsigned char>(reply[query.position]));
@@ -281,7 +280,7 @@ void DecadeSession::Close() {
         const Command& local = Profile().local;
         std::string unused;
         Communic(local.readsReply ? 0 : 1, std::string(local.text), unused);
-        ui::Delay(kWaitBeforePortClose);
+        linkthread::Delay(kWaitBeforePortClose);
     }
     CloseLink(link);
     Forget();
@@ -721,7 +720,7 @@ Setting DecadeSession::SetOutput(bool on, double shownValue) {
         case OutputButton::ValueSwitch: {
             const double number = on ? shownValue * std::pow(10.0, info.valueExponent) : 0.0;
             Send(std::string(cmd::kSetValueLetter) + " " + text::FormatPlain(number));
-            ui::Delay(kRelaySettle);
+            linkthread::Delay(kRelaySettle);
             return Setting::Taken;
         }
         case OutputButton::None:
@@ -734,7 +733,7 @@ Setting DecadeSession::SetGround(bool on) {
     switch (Profile().ground) {
         case GroundRelay::Letters:
             Send(on ? cmd::kGroundLetterOn : cmd::kGroundLetterOff);
-            ui::Delay(kRelaySettle);
+            linkthread::Delay(kRelaySettle);
             return Setting::Taken;
         case GroundRelay::Words:
             Send(on ? cmd::kGroundWordOn : cmd::kGroundWordOff);
@@ -748,7 +747,7 @@ Setting DecadeSession::SetGround(bool on) {
 Setting DecadeSession::SetShort(bool on) {
     if (!Profile().shortRelay) return Setting::NotApplicable;
     Send(on ? cmd::kShortOn : cmd::kShortOff);
-    ui::Delay(kRelaySettle);
+    linkthread::Delay(kRelaySettle);
     return Setting::Taken;
 }
 

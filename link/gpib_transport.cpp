@@ -1,8 +1,5 @@
 #include "link/gpib_transport.h"
 
-#include <chrono>
-#include <thread>
-
 #include "link/outcome.h"
 #include "platform/gpib.h"
 #include "platform/link_thread.h"
@@ -12,17 +9,7 @@ namespace links {
 namespace {
 
 constexpr const char* kGpibPrefix = "v212";
-constexpr std::chrono::milliseconds kWaitBeforeFirstRead{100};
-
-// On the link thread a wait the operator may cancel; elsewhere (ombrastel-ctl, a test) a
-// plain sleep, as every wait of the program off that thread.
-void WaitBeforeFirstRead() {
-    if (linkthread::OnLinkThread()) {
-        linkthread::WaitFor(kWaitBeforeFirstRead);
-    } else {
-        std::this_thread::sleep_for(kWaitBeforeFirstRead);
-    }
-}
+constexpr double kWaitBeforeFirstRead = 0.1;  // seconds
 
 std::string Quoted(std::string_view command) {
     return "\"" + std::string(command) + "\"";
@@ -89,7 +76,7 @@ bool GpibTransport::Write(std::string_view line, std::string_view command,
 ReplyRead GpibTransport::ReadLine(std::string_view command) {
     if (record_.firstReadDone == 0) {
         record_.firstReadDone = 1;
-        WaitBeforeFirstRead();
+        linkthread::Delay(kWaitBeforeFirstRead);
     }
     ReplyRead read;
     // A cancel that came while the command went out or during the wait: no read, which

@@ -28,7 +28,7 @@
 #include "app/panel_tools.h"
 #include "app/shared_state.h"
 #include "app/open_close.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 #include "support/sim_fixture.h"
 

@@ -16,7 +16,7 @@
 #include "link/gpib_transport.h"
 #include "app/open_close.h"
 #include "platform/rs232.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "simulator/config.h"
 #include "simulator/transcript.h"
 
