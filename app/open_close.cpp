@@ -17,7 +17,6 @@
 #include "decade/profiles.h"
 #include "link/communic.h"
 #include "platform/link_thread.h"
-#include "platform/rs232.h"
 #include "platform/text.h"
 #include "toolkit/ui.h"
 
@@ -141,28 +140,26 @@ class LinkBusy {
     bool was_;
 };
 
-// The serial layer closed the port of the open link while the panel was idle (the
-// partner hung up, the adapter was unplugged): the panel closes at once and says so.
-void ClosePanelAfterHangUp(int port) {
-    if (linkBusy || !connected || linkType != 0 || port != comPort) return;
-    const std::string reason = "COM" + std::to_string(port) + " (" + rs232::PortDeviceName(port) +
-                               ") closed while idle: " + rs232::ClosedReason(port);
+// The link layer gave up the open link while the panel was idle (the partner hung up, the
+// adapter was unplugged): the panel closes at once and says so.
+void ClosePanelAfterHangUp() {
+    if (linkBusy || !connected || !LinkLost(panelSession.link)) return;
+    const std::string reason = LinkDescription(panelSession.link) + " closed while idle: " +
+                               panelSession.link.transport->LostReason();
     DropLink();
     ShowWarning(kCommunicationFailed, reason);
 }
 
-// From the serial layer, on the port's thread. On the link thread that is between
-// sequences: the closing is made a sequence of its own, posted by the GUI thread, so it is
-// ordered with everything else the panel does (and waits for a sequence under way, which
-// finds the port gone itself).
-void SerialHungUp(int port) {
+// From the link, on its thread. On the link thread that is between sequences: the closing
+// is made a sequence of its own, posted by the GUI thread, so it is ordered with everything
+// else the panel does (and waits for a sequence under way, which finds the link gone itself).
+void LinkHungUp() {
     if (!linkthread::OnLinkThread()) {
-        ClosePanelAfterHangUp(port);
+        ClosePanelAfterHangUp();
         return;
     }
-    linkthread::RunQueued(QCoreApplication::instance(), [port] {
-        RunSequence([port] { ClosePanelAfterHangUp(port); });
-    });
+    linkthread::RunQueued(QCoreApplication::instance(),
+                          [] { RunSequence([] { ClosePanelAfterHangUp(); }); });
 }
 
 }  // namespace
@@ -181,7 +178,7 @@ void FinishHandlerSequence() {
         ShowWarning(kCommunicationFailed, result.reason);
     }
     // A hang-up the layer saw while a box of the handler was up, after its last exchange.
-    if (connected && SerialLinkLost(panelSession.link)) ClosePanelAfterHangUp(comPort);
+    if (connected && LinkLost(panelSession.link)) ClosePanelAfterHangUp();
 }
 
 int OpenCommunic() {
@@ -195,9 +192,9 @@ int OpenCommunic() {
     ui::GetCtrlVal(panelHandle, SERIAL, &comPort);
     ui::GetCtrlVal(panelHandle, RATE, &baudRate);
 
-    if (linkType == 0) rs232::SetHangUpHandler(SerialHungUp);
+    panelSession.link.whenGoneWhileIdle = LinkHungUp;
     std::string reason;
-    if (!panelSession.OpenLink(reason)) {
+    if (!panelSession.OpenLink(PanelLinkSettings(), reason)) {
         return FailOpen(linkType != 0 ? kNoGpib : kNoSerialPort, reason);
     }
 
@@ -224,14 +221,15 @@ int OpenCommunic() {
     AdjustUnitRing();
     EnableControls();
     const bool refreshed = RefreshScreen() != 0;
-    if (linkType != 0 && panelSession.Result().outcome == LinkOutcome::LinkGone) {
-        // A GPIB device gone during the open or its refresh: let go like a lost serial
-        // port, without a local command to a device that is not there.
+    if (panelSession.Result().outcome == LinkOutcome::LinkGone && !LinkLost(panelSession.link)) {
+        // A link found gone during the open or its refresh while its layer still holds it (a
+        // GPIB device off the bus): let go like a lost serial port, without a local command
+        // to a device that is not there.
         ShowWarning(kCommunicationFailed, panelSession.Result().reason);
         DropLink();
         return 0;
     }
-    if (!refreshed || SerialLinkLost(panelSession.link)) {
+    if (!refreshed || LinkLost(panelSession.link)) {
         return FailOpen(kCommunicationFailed, LinkReasonOr("the link closed during the open"));
     }
     return 1;

@@ -123,8 +123,8 @@ void DecadeSession::Send(std::string_view command) {
 // Open and close.
 // ---------------------------------------------------------------------------------------
 
-bool DecadeSession::OpenLink(std::string& reason) {
-    return ::OpenLink(link, reason);
+bool DecadeSession::OpenLink(const LinkSettings& settings, std::string& reason) {
+    return ::OpenLink(link, settings, reason);
 }
 
 std::string DecadeSession::Identify() {
@@ -161,7 +161,9 @@ void DecadeSession::StartRemote() {
     info.newFirmware = 0;
     ApplyFirmwareRule();
     info.thresholdAvailable = profile.threshold ? 1 : 0;
-    if (profile.remoteOverGpib || link.linkType == 0) {
+    // A link that switches the decade to remote itself (GPIB) needs no command for it,
+    // unless the class asks for its own.
+    if (profile.remoteOverGpib || !LinkSwitchesRemote(link)) {
         std::string unused;
         Communic(profile.remote.readsReply ? 0 : 1, std::string(profile.remote.text), unused);
     }
@@ -212,13 +214,8 @@ std::vector<ListedFunction> DecadeSession::ReadFunctionList() {
 Outcome DecadeSession::Connect(const LinkSettings& settings) {
     if (link.connected) Close();
     BeginSequence(false);
-    link.linkType = settings.linkType;
-    link.comPort = settings.comPort;
-    link.device = settings.device;
-    link.baudRate = settings.baudRate;
-    link.gpibAddress = settings.gpibAddress;
     std::string reason;
-    if (!OpenLink(reason)) {
+    if (!OpenLink(settings, reason)) {
         Close();
         return {LinkOutcome::NotOpened, reason};
     }
@@ -246,14 +243,15 @@ Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
     DecadeState shown = StartingState();
     shown.function = function;
     const bool read = ReadState(shown);
-    if (link.linkType != 0 && Result().outcome == LinkOutcome::LinkGone) {
-        // A GPIB device gone during the open: let go, no local command to a device that
-        // is not there.
+    if (Result().outcome == LinkOutcome::LinkGone && !LinkLost(link)) {
+        // The exchanges found the link gone while its layer still holds it (a GPIB device
+        // off the bus): let go, no local command to a device that is not there. A link
+        // the layer gave up itself is closed as any other: nothing reaches it.
         const Outcome result = Result();
         Drop();
         return result;
     }
-    if (!read || SerialLinkLost(link)) {
+    if (!read || LinkLost(link)) {
         Outcome result = LinkFailed()
                              ? Result()
                              : Outcome{LinkOutcome::LinkGone, "the link closed during the open"};
@@ -271,7 +269,6 @@ void DecadeSession::Forget() {
     info.serialNumber = 0;
     info.firmwareVersion = 0.0f;
     link.connected = 0;
-    link.firstReadDone = 0;
 }
 
 void DecadeSession::Close() {
@@ -279,7 +276,7 @@ void DecadeSession::Close() {
     BeginSequence(false);  // the local command goes out whatever happened before
     // ... a cancel included: a decade left in remote would keep its front panel locked.
     const linkthread::OrderlyEnd orderly;
-    if (link.linkType == 0) {
+    if (!LinkSwitchesRemote(link)) {  // the link hands the decade back itself (GPIB)
         const Command& local = Profile().local;
         std::string unused;
         Communic(local.readsReply ? 0 : 1, std::string(local.text), unused);

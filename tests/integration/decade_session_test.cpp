@@ -132,7 +132,7 @@ std::vector<ClassCase> Classes() {
 const Lines kIdentity = {"*IDN?", "*IDN?"};
 
 decade::LinkSettings Com1() {
-    return {.linkType = 0, .comPort = 1, .baudRate = 9600, .gpibAddress = 0};
+    return {.address = links::ComPort{1}, .baudRate = 9600};
 }
 
 class DecadeSessionTest : public testing::Test {
@@ -350,7 +350,7 @@ TEST_F(DecadeSessionTest, ACancelStopsTheExchangesButNotTheClose) {
 TEST_F(DecadeSessionTest, FailedOpensSayWhy) {
     // No decade at the port: no com200 link and no /dev/ttyS199.
     ASSERT_FALSE(std::filesystem::exists("/dev/ttyS199"));
-    decade::Outcome outcome = session_.Open({.linkType = 0, .comPort = 200, .baudRate = 9600});
+    decade::Outcome outcome = session_.Open({.address = links::ComPort{200}, .baudRate = 9600});
     EXPECT_EQ(outcome.outcome, LinkOutcome::NotOpened);
     EXPECT_FALSE(outcome.reason.empty());
     EXPECT_EQ(session_.link.connected, 0);
@@ -366,7 +366,7 @@ TEST_F(DecadeSessionTest, FailedOpensSayWhy) {
 TEST_F(DecadeSessionTest, GpibSessionSpeaksTheSameDialect) {
     simtest::GpibSim gpib({"--model", "V090", "--value", "100"});
     const decade::Outcome outcome =
-        session_.Open({.linkType = 1, .gpibAddress = 5}, &state_, &functions_);
+        session_.Open({.address = links::GpibDevice{5}}, &state_, &functions_);
     ASSERT_EQ(outcome.outcome, LinkOutcome::Done) << outcome.reason;
     EXPECT_EQ(session_.Model(), ModelClass::V090);
     EXPECT_NEAR(state_.value, 100.0, 1e-9);
@@ -386,7 +386,7 @@ TEST_F(DecadeSessionTest, GpibSessionSpeaksTheSameDialect) {
 // A GPIB device that goes away during the open is let go: no local call on the bus.
 TEST_F(DecadeSessionTest, GpibDeviceGoneDuringTheOpenIsLetGo) {
     simtest::GpibSim gpib({"--model", "V090", "--drop-after", "3"});
-    const decade::Outcome outcome = session_.Open({.linkType = 1, .gpibAddress = 5});
+    const decade::Outcome outcome = session_.Open({.address = links::GpibDevice{5}});
     EXPECT_EQ(outcome.outcome, LinkOutcome::LinkGone) << outcome.reason;
     EXPECT_NE(outcome.reason.find("GPIB address 5"), std::string::npos) << outcome.reason;
     EXPECT_EQ(session_.link.connected, 0);
