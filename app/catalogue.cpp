@@ -8,7 +8,7 @@
 #include "app/shared_state.h"
 #include "app/texts.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 int CommandToFunction(int character) {
     return panelSession.CommandToFunction(character);

@@ -10,7 +10,7 @@
 #include "decade/profiles.h"
 #include "app/catalogue.h"
 #include "app/output_button.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

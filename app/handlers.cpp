@@ -13,7 +13,7 @@
 #include "app/enable_controls.h"
 #include "app/refresh.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

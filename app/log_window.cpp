@@ -15,7 +15,7 @@
 #include "platform/file_write.h"
 #include "platform/link_log.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 LogWindow::LogWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("logWindow"));

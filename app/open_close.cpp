@@ -17,9 +17,8 @@
 #include "decade/profiles.h"
 #include "link/communic.h"
 #include "platform/link_thread.h"
-#include "platform/rs232.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 constexpr int kPortCount = 256;
@@ -130,28 +129,26 @@ class LinkBusy {
     bool was_;
 };
 
-// The serial layer closed the port of the open link while the panel was idle (the
-// partner hung up, the adapter was unplugged): the panel closes at once and says so.
-void ClosePanelAfterHangUp(int port) {
-    if (linkBusy || !connected || linkType != 0 || port != comPort) return;
-    const std::string reason = "COM" + std::to_string(port) + " (" + rs232::PortDeviceName(port) +
-                               ") closed while idle: " + rs232::ClosedReason(port);
+// The link layer gave up the open link while the panel was idle (the partner hung up, the
+// adapter was unplugged): the panel closes at once and says so.
+void ClosePanelAfterHangUp() {
+    if (linkBusy || !connected || !LinkLost(panelSession.link)) return;
+    const std::string reason = LinkDescription(panelSession.link) + " closed while idle: " +
+                               panelSession.link.transport->LostReason();
     DropLink();
     ShowWarning(kCommunicationFailed, reason);
 }
 
-// From the serial layer, on the port's thread. On the link thread that is between
-// sequences: the closing is made a sequence of its own, posted by the GUI thread, so it is
-// ordered with everything else the panel does (and waits for a sequence under way, which
-// finds the port gone itself).
-void SerialHungUp(int port) {
+// From the link, on its thread. On the link thread that is between sequences: the closing
+// is made a sequence of its own, posted by the GUI thread, so it is ordered with everything
+// else the panel does (and waits for a sequence under way, which finds the link gone itself).
+void LinkHungUp() {
     if (!linkthread::OnLinkThread()) {
-        ClosePanelAfterHangUp(port);
+        ClosePanelAfterHangUp();
         return;
     }
-    linkthread::RunQueued(QCoreApplication::instance(), [port] {
-        RunSequence([port] { ClosePanelAfterHangUp(port); });
-    });
+    linkthread::RunQueued(QCoreApplication::instance(),
+                          [] { RunSequence([] { ClosePanelAfterHangUp(); }); });
 }
 
 }  // namespace
@@ -170,7 +167,7 @@ void FinishHandlerSequence() {
         ShowWarning(kCommunicationFailed, result.reason);
     }
     // A hang-up the layer saw while a box of the handler was up, after its last exchange.
-    if (connected && SerialLinkLost(panelSession.link)) ClosePanelAfterHangUp(comPort);
+    if (connected && LinkLost(panelSession.link)) ClosePanelAfterHangUp();
 }
 
 namespace {
@@ -231,16 +228,14 @@ int OpenCommunic() {
     // are read; otherwise its port would stay open and the new one get its local command.
     if (connected) CloseCommunic();
     const LinkBusy busy;
-    decade::LinkSettings settings;
-    ui::GetCtrlVal(panelHandle, RING, &settings.linkType);
-    ui::GetCtrlVal(panelHandle, NUM_ADR, &settings.gpibAddress);
-    ui::GetCtrlVal(panelHandle, SERIAL, &settings.comPort);
-    ui::GetCtrlVal(panelHandle, RATE, &settings.baudRate);
-    settings.device = panelSession.link.device;
+    ui::GetCtrlVal(panelHandle, RING, &linkType);
+    ui::GetCtrlVal(panelHandle, NUM_ADR, &gpibAddress);
+    ui::GetCtrlVal(panelHandle, SERIAL, &comPort);
+    ui::GetCtrlVal(panelHandle, RATE, &baudRate);
 
-    if (settings.linkType == 0) rs232::SetHangUpHandler(SerialHungUp);
+    panelSession.link.whenGoneWhileIdle = LinkHungUp;
     PanelOpen panel;
-    if (panelSession.Open(settings, panel).outcome != LinkOutcome::Done) {
+    if (panelSession.Open(PanelLinkSettings(), panel).outcome != LinkOutcome::Done) {
         ShowClosedState();  // the session let the link go
         return 0;
     }

@@ -16,7 +16,7 @@
 #include "app/texts.h"
 #include "app/open_close.h"
 #include "app/output_button.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "ui_Ombrastel.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "app/shared_state.h"
 #include "app/output_button.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "app/shared_state.h"
 #include "app/values.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace sequence {
 

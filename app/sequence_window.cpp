@@ -36,7 +36,7 @@
 #include "app/texts.h"
 #include "decade/names.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 using namespace sequence_cells;
 

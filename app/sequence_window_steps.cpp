@@ -12,7 +12,7 @@
 #include "app/sequence_window.h"
 #include "app/shared_state.h"
 #include "decade/run_file.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 using namespace sequence_cells;
 

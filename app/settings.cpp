@@ -8,7 +8,7 @@
 #include "app/texts.h"
 #include "platform/file_write.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "app/texts.h"
 #include "app/open_close.h"
 #include "app/enable_controls.h"
-#include "platform/gpib.h"
+#include "link/transport.h"
 #include "platform/link_thread.h"
 #include "platform/settings_folder.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 int RunOmbrastel(int argc, char** argv) {
     if (!ui::InitToolkit(argc, argv)) {
@@ -43,7 +43,7 @@ int RunOmbrastel(int argc, char** argv) {
 
     // The link works on its own thread from here on; a cancel also stops a GPIB read in
     // the library where it can.
-    linkthread::SetCancelHook([] { gpib::StopRead(); });
+    linkthread::SetCancelHook([] { links::StopReads(); });
     linkthread::Start();
 
     // A signal or the end of the desktop session ends the program as Exit does.

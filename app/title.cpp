@@ -6,7 +6,7 @@
 
 #include "app/shared_state.h"
 #include "app/texts.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

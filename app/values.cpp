@@ -5,7 +5,7 @@
 
 #include "app/shared_state.h"
 #include "app/texts.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "app/shared_state.h"
 #include "app/open_close.h"
 #include "app/enable_controls.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "simulator/config.h"
 #include "simulator/pty_server.h"
 

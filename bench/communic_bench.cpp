@@ -43,11 +43,8 @@ using bench::MicrosecondsSince;
 bool RunLogged(const std::string& logFile, int count, std::vector<double>& samples);
 
 bool RunCommunic(int count, std::vector<double>& samples) {
-    if (rs232::OpenComConfig(1, "", 115200, 0, 8, 1, 512, 512) != 0) return false;
-    rs232::SetComTime(1, 1.0);
-    connected = 1;
-    linkType = 0;
-    comPort = 1;
+    std::string reason;
+    if (!panelSession.OpenLink({links::ComPort{1}, 115200}, reason)) return false;
     decadeModel = 2;
     std::string reply;
     bool ok = true;
@@ -58,8 +55,8 @@ bool RunCommunic(int count, std::vector<double>& samples) {
         samples.push_back(MicrosecondsSince(start));
         ok = !reply.empty();
     }
+    CloseLink(panelSession.link);
     connected = 0;
-    rs232::CloseCom(1);
     return ok;
 }
 
@@ -67,7 +64,12 @@ bool RunLogged(const std::string& logFile, int count, std::vector<double>& sampl
     std::string why;
     if (!linklog::OpenFile(logFile, &why)) return false;
     std::size_t entries = 0;
-    linklog::SetListener([&entries](const std::string&) { ++entries; });
+    // The lines of the exchanges: the link's open and close are logged too.
+    linklog::SetListener([&entries](const std::string& line) {
+        if (line.find(" TX ") != std::string::npos || line.find(" RX ") != std::string::npos) {
+            ++entries;
+        }
+    });
     const bool ok = RunCommunic(count, samples);
     linklog::SetListener({});
     linklog::CloseFile();

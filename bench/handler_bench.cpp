@@ -26,7 +26,7 @@
 #include "bench/bench_common.h"
 #include "bench/bench_panel.h"
 #include "app/open_close.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

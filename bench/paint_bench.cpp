@@ -20,7 +20,7 @@
 #include "bench/bench_common.h"
 #include "bench/bench_panel.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "tests/support/paint_counter.h"
 
 int main(int argc, char** argv) {

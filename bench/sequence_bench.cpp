@@ -43,7 +43,7 @@
 #include "bench/bench_common.h"
 #include "bench/bench_panel.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "ctl/ctl.h"
 #include "ctl/outcome.h"
 #include "decade/run_file.h"
+#include "link/link_address.h"
 #include "platform/link_log.h"
 #include "platform/settings_file.h"
 #include "platform/settings_folder.h"
@@ -110,8 +111,10 @@ struct Parser {
                        "links (default: the working directory)."),
         QStringLiteral("folder")};
     QCommandLineOption port{QStringLiteral("port"),
-                            QStringLiteral("RS-232 on COM n or on a device (/dev/ttyUSB0)."),
-                            QStringLiteral("COMn|device")};
+                            QStringLiteral("The link: COM n, a serial device (/dev/ttyUSB0), GPIB "
+                                           "address n (gpib:n), or its VISA name (ASRL3::INSTR, "
+                                           "ASRL/dev/ttyUSB0::INSTR, GPIB0::5::INSTR)."),
+                            QStringLiteral("link")};
     QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("RS-232 baud rate."),
                             QStringLiteral("rate")};
     QCommandLineOption gpib{QStringLiteral("gpib"), QStringLiteral("GPIB at primary <address>."),
@@ -181,13 +184,15 @@ namespace {
 decade::LinkSettings LinkFromSettingsFile() {
     static constexpr std::array<int, 10> kRates{300,  600,   1200,  2400,  4800,
                                                 9600, 19200, 38400, 57600, 115200};
-    static constexpr int kPortCount = 256;
+    int type = 0;
+    int address = 0;
+    int com = 1;
     decade::LinkSettings link;
     const std::string path = folder::InSettingsFolder(kSettingsFile);
-    const SettingsRead read = ReadSettingsLines(path, [&link](const SettingsLine& s) {
-        if (s.type && (*s.type == 0 || *s.type == 1)) link.linkType = *s.type;
-        if (s.address) link.gpibAddress = *s.address;
-        if (s.com && *s.com >= 1 && *s.com <= kPortCount) link.comPort = *s.com;
+    const SettingsRead read = ReadSettingsLines(path, [&](const SettingsLine& s) {
+        if (s.type && (*s.type == 0 || *s.type == 1)) type = *s.type;
+        if (s.address) address = *s.address;
+        if (s.com && *s.com >= links::kFirstComPort && *s.com <= links::kLastComPort) com = *s.com;
         if (s.rate && std::find(kRates.begin(), kRates.end(), *s.rate) != kRates.end()) {
             link.baudRate = *s.rate;
         }
@@ -195,6 +200,11 @@ decade::LinkSettings LinkFromSettingsFile() {
     if (read == SettingsRead::NotRegular) {
         std::fprintf(stderr, "%s: %s is not a regular file; the link is the default\n", kProgram,
                      path.c_str());
+    }
+    if (type != 0) {
+        link.address = links::GpibDevice{address};
+    } else {
+        link.address = links::ComPort{com};
     }
     return link;
 }
@@ -258,20 +268,11 @@ std::optional<int> ParseOptions(int argc, char** argv, Options* options) {
         return SayUsage({QStringLiteral("--port and --gpib name two links; give one"), command});
     }
     if (p.parser.isSet(p.port)) {
-        const QString port = p.parser.value(p.port);
-        options->link.linkType = 0;
-        const std::optional<int> n = port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)
-                                         ? IntOf(port.mid(3))
-                                         : std::nullopt;
-        if (n) {
-            if (*n < 1 || *n > 256) return SayUsage({QStringLiteral("--port: COM1 to COM256"), command});
-            options->link.comPort = *n;
-        } else if (port.isEmpty()) {
-            return SayUsage({QStringLiteral("--port needs COMn or a device"), command});
-        } else {
-            options->link.comPort = 1;
-            options->link.device = port.toLocal8Bit().toStdString();
-        }
+        std::string why;
+        const std::optional<links::LinkAddress> address =
+            links::ParseLinkAddress(p.parser.value(p.port).toLocal8Bit().toStdString(), &why);
+        if (!address) return SayUsage({QStringLiteral("--port: %1").arg(QString::fromLocal8Bit(why)), command});
+        options->link.address = *address;
     }
     if (p.parser.isSet(p.baud)) {
         const std::optional<int> rate = IntOf(p.parser.value(p.baud));
@@ -283,8 +284,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options* options) {
         if (!address || *address < 0 || *address > 30) {
             return SayUsage({QStringLiteral("--gpib needs an address 0 to 30"), command});
         }
-        options->link.linkType = 1;
-        options->link.gpibAddress = *address;
+        options->link.address = links::GpibDevice{*address};
     }
     if (p.parser.isSet(p.log)) {
         std::string why;

@@ -100,7 +100,7 @@ std::optional<std::string> Unsendable(double value, bool r0) {
 // ----- Outcomes. -----
 
 int StatusOf(const DecadeSession& session) {
-    if (session.LinkFailed() || SerialLinkLost(session.link)) return kLinkFailure;
+    if (session.LinkFailed() || LinkLost(session.link)) return kLinkFailure;
     switch (session.Result().outcome) {
         case LinkOutcome::Done:
             return kDone;
@@ -113,7 +113,7 @@ int StatusOf(const DecadeSession& session) {
 
 std::string ReasonOf(const DecadeSession& session) {
     if (!session.Result().reason.empty()) return session.Result().reason;
-    if (SerialLinkLost(session.link)) return "the link is gone";
+    if (LinkLost(session.link)) return "the link is gone";
     return "the decade did not answer";
 }
 
@@ -141,7 +141,7 @@ std::optional<int> Connect(const Options& options, DecadeSession& session) {
 }
 
 void CloseOrDrop(DecadeSession& session) {
-    if (SerialLinkLost(session.link)) {
+    if (LinkLost(session.link)) {
         session.Drop();  // nothing reaches a decade whose link is gone: no command, no wait
     } else {
         session.Close();

@@ -185,7 +185,7 @@ int Run(const Options& options, DecadeSession& session) {
         }
     }
     if (Interrupted()) {
-        const bool gone = SerialLinkLost(session.link);
+        const bool gone = LinkLost(session.link);
         CloseOrDrop(session);
         std::fprintf(stderr, "%s: interrupted after step %d of %d; %s\n", kProgram, step, total,
                      gone ? "the link is gone" : "the decade is back in local");

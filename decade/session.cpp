@@ -13,7 +13,6 @@
 #include "decade/identity.h"
 #include "platform/link_thread.h"
 #include "platform/text.h"
-#include "platform/ui.h"
 
 namespace decade {
 
@@ -126,8 +125,8 @@ void DecadeSession::Send(std::string_view command) {
 // Open and close.
 // ---------------------------------------------------------------------------------------
 
-bool DecadeSession::OpenLink(std::string& reason) {
-    return ::OpenLink(link, reason);
+bool DecadeSession::OpenLink(const LinkSettings& settings, std::string& reason) {
+    return ::OpenLink(link, settings, reason);
 }
 
 std::string DecadeSession::Identify() {
@@ -164,7 +163,9 @@ void DecadeSession::StartRemote() {
     info.newFirmware = 0;
     ApplyFirmwareRule();
     info.thresholdAvailable = profile.threshold ? 1 : 0;
-    if (profile.remoteOverGpib || link.linkType == 0) {
+    // A link that switches the decade to remote itself (GPIB) needs no command for it,
+    // unless the class asks for its own.
+    if (profile.remoteOverGpib || !LinkSwitchesRemote(link)) {
         std::string unused;
         Communic(profile.remote.readsReply ? 0 : 1, std::string(profile.remote.text), unused);
     }
@@ -175,7 +176,7 @@ int DecadeSession::PresentFunction() {
     const FunctionQuery& query = Profile().functionQuery;
     if (query.command.empty()) return fn::kNone;
     std::string reply;
-    if (query.settleFirst) ui::Delay(kSettleBeforeQuery);
+    if (query.settleFirst) linkthread::Delay(kSettleBeforeQuery);
     Communic(0, std::string(query.command), reply);
     if (reply.size() <= query.position) return fn::kBasic;
     return CommandToFunction(static_cast<unsigned char>(reply[query.position]));
@@ -220,13 +221,8 @@ Outcome DecadeSession::Connect(const LinkSettings& settings) {
 Outcome DecadeSession::Connect(const LinkSettings& settings, OpenObserver& observer) {
     if (link.connected) Close();
     BeginSequence(false);
-    link.linkType = settings.linkType;
-    link.comPort = settings.comPort;
-    link.device = settings.device;
-    link.baudRate = settings.baudRate;
-    link.gpibAddress = settings.gpibAddress;
     std::string reason;
-    if (!OpenLink(reason)) {
+    if (!OpenLink(settings, reason)) {
         const Outcome result{LinkOutcome::NotOpened, reason};
         observer.OpenFailed(OpenStep::Link, result);
         Close();
@@ -264,15 +260,16 @@ Outcome DecadeSession::Open(const LinkSettings& settings, OpenObserver& observer
     StateRead read;
     const bool done = ReadState(shown, read);
     observer.StateFound(read);
-    if (link.linkType != 0 && Result().outcome == LinkOutcome::LinkGone) {
-        // A GPIB device gone during the open: let go, no local command to a device that
-        // is not there.
+    if (Result().outcome == LinkOutcome::LinkGone && !LinkLost(link)) {
+        // The exchanges found the link gone while its layer still holds it (a GPIB device
+        // off the bus): let go, no local command to a device that is not there. A link
+        // the layer gave up itself is closed as any other: nothing reaches it.
         const Outcome result = Result();
         observer.OpenFailed(OpenStep::State, result);
         Drop();
         return result;
     }
-    if (!done || SerialLinkLost(link)) {
+    if (!done || LinkLost(link)) {
         const Outcome result =
             LinkFailed() ? Result()
                          : Outcome{LinkOutcome::LinkGone, "the link closed during the open"};
@@ -314,7 +311,6 @@ void DecadeSession::Forget() {
     info.serialNumber = 0;
     info.firmwareVersion = 0.0f;
     link.connected = 0;
-    link.firstReadDone = 0;
 }
 
 void DecadeSession::Close() {
@@ -322,11 +318,11 @@ void DecadeSession::Close() {
     BeginSequence(false);  // the local command goes out whatever happened before
     // ... a cancel included: a decade left in remote would keep its front panel locked.
     const linkthread::OrderlyEnd orderly;
-    if (link.linkType == 0) {
+    if (!LinkSwitchesRemote(link)) {  // the link hands the decade back itself (GPIB)
         const Command& local = Profile().local;
         std::string unused;
         Communic(local.readsReply ? 0 : 1, std::string(local.text), unused);
-        ui::Delay(kWaitBeforePortClose);
+        linkthread::Delay(kWaitBeforePortClose);
     }
     CloseLink(link);
     Forget();
@@ -766,7 +762,7 @@ Setting DecadeSession::SetOutput(bool on, double shownValue) {
         case OutputButton::ValueSwitch: {
             const double number = on ? shownValue * std::pow(10.0, info.valueExponent) : 0.0;
             Send(std::string(cmd::kSetValueLetter) + " " + text::FormatPlain(number));
-            ui::Delay(kRelaySettle);
+            linkthread::Delay(kRelaySettle);
             return Setting::Taken;
         }
         case OutputButton::None:
@@ -779,7 +775,7 @@ Setting DecadeSession::SetGround(bool on) {
     switch (Profile().ground) {
         case GroundRelay::Letters:
             Send(on ? cmd::kGroundLetterOn : cmd::kGroundLetterOff);
-            ui::Delay(kRelaySettle);
+            linkthread::Delay(kRelaySettle);
             return Setting::Taken;
         case GroundRelay::Words:
             Send(on ? cmd::kGroundWordOn : cmd::kGroundWordOff);
@@ -793,7 +789,7 @@ Setting DecadeSession::SetGround(bool on) {
 Setting DecadeSession::SetShort(bool on) {
     if (!Profile().shortRelay) return Setting::NotApplicable;
     Send(on ? cmd::kShortOn : cmd::kShortOff);
-    ui::Delay(kRelaySettle);
+    linkthread::Delay(kRelaySettle);
     return Setting::Taken;
 }
 

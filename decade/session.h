@@ -32,14 +32,8 @@ struct DecadeInfo {
     int valueExponent = 0;       // decimal exponent of the prefix the value is shown in
 };
 
-// Where the link goes.
-struct LinkSettings {
-    int linkType = 0;  // 0 RS-232, otherwise GPIB
-    int comPort = 1;
-    std::string device{};  // RS-232: a device path opened in place of COM n's, empty: none
-    int baudRate = 9600;
-    int gpibAddress = 0;
-};
+// Where the link goes: its address and the baud rate of a serial link.
+using LinkSettings = links::LinkSettings;
 
 // An entry of the function list: its code, and for a preset the name the decade gave it
 // (kind 0 user function, 1 timing; -1 for the fixed functions).
@@ -146,8 +140,8 @@ class DecadeSession {
     bool LinkFailed() const { return SequenceLinkFailed(link); }
 
     // ----- The open, step by step, so that a front end can show each step. -----
-    // Opens the port or device of link's settings; false with the reason.
-    bool OpenLink(std::string& reason);
+    // Opens the link settings name; false with the reason.
+    bool OpenLink(const LinkSettings& settings, std::string& reason);
     // Asks the identity twice (the first answer may still carry what the decade had
     // queued) and takes model, name, serial number and firmware from the second one.
     std::string Identify();

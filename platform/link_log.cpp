@@ -322,6 +322,10 @@ void LibraryCall(std::string_view text) {
     if (Active()) Write("IB", text, false);
 }
 
+void LinkEvent(std::string_view text) {
+    if (Active()) Write("LK", text, true);
+}
+
 std::string Escape(std::string_view bytes) {
     return text::Escape(bytes);
 }

@@ -5,6 +5,7 @@
 //   <seconds> RX <escaped bytes>   what was read back: the bytes stored, then \n when the
 //                                  read ended at the line feed
 //   <seconds> IB <call>            a GPIB library call, its status word and count
+//   <seconds> LK <what>            the link opened, closed or let go, and which it is
 // Seconds count from the first entry of the run. Bytes are escaped as the simulator's
 // transcript does: \r \n \t \\ and \xHH for other control bytes and bytes from 0x7F up.
 #pragma once
@@ -50,6 +51,7 @@ void Sent(std::string_view bytes);
 // after them when lineEnded says the read ended at the line feed the link layer keeps.
 void Received(std::string_view buffer, long count, bool lineEnded);
 void LibraryCall(std::string_view text);
+void LinkEvent(std::string_view text);
 
 // Printable form of bytes (see above).
 std::string Escape(std::string_view bytes);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "platform/rs232.h"
 
@@ -202,6 +203,17 @@ bool WaitFor(std::chrono::microseconds time) {
     const Waiting waiting;
     std::unique_lock lock(cancelMutex);
     return !cancelled.wait_for(lock, time, [] { return CancelRequested(); });
+}
+
+void Delay(double seconds) {
+    if (!(seconds > 0.0)) return;  // also refuses NaN
+    const double ms = std::min(seconds * 1000.0, 24.0 * 3600.0 * 1000.0);
+    const std::chrono::microseconds time(static_cast<long long>(ms * 1000.0));
+    if (OnLinkThread()) {  // a wait the operator may cancel
+        WaitFor(time);
+        return;
+    }
+    std::this_thread::sleep_for(time);
 }
 
 }  // namespace linkthread

@@ -84,4 +84,10 @@ std::chrono::milliseconds CurrentWait();
 // cancel ended it.
 bool WaitFor(std::chrono::microseconds time);
 
+// The mandated waits of the exchanges and the sessions: blocks the calling thread for the
+// given time (at most a day; nothing for zero, a negative time or NaN) without running an
+// event loop. On the link thread it is a WaitFor, which a cancel ends early; elsewhere (a
+// program without a link thread, such as ombrastel-ctl) it sleeps.
+void Delay(double seconds);
+
 }  // namespace linkthread

@@ -325,6 +325,8 @@ std::optional<Config> ParseArgs(const std::vector<std::string>& args, std::strin
             ok = intOption(&config.silentFor, 0, 1000000000);
         } else if (name == "--drop-after") {
             ok = intOption(&config.dropAfter, 0, 1000000000);
+        } else if (name == "--drop-at") {
+            ok = intOption(&config.dropAtMs, 0, 100000000);
         } else if (name == "--flood-after") {
             ok = intOption(&config.floodAfter, 0, 1000000000);
         } else if (name == "--scientific") {
@@ -379,8 +381,12 @@ std::optional<Config> ParseArgs(const std::vector<std::string>& args, std::strin
 std::string HelpText() {
     std::string text =
         "Usage: decade-sim [options]\n"
-        "Simulates one programmable decade on a pseudo-terminal. Prints the terminal's path,\n"
-        "serves until SIGINT or SIGTERM, then removes its --link.\n"
+        "       decade-sim --tcp [HOST:]PORT [options]\n"
+        "       decade-sim --controller pty|tcp[:[HOST:]PORT] [controller options] [options]\n"
+        "                  --decade ADDR[:MODEL|:silent] [options] --decade ...\n"
+        "Simulates one programmable decade on a pseudo-terminal or a TCP port, or a GPIB\n"
+        "controller of the ++ command kind with decades at their addresses. Prints the\n"
+        "terminal's path or HOST:PORT, serves until SIGINT or SIGTERM, then removes its --link.\n"
         "\n"
         "Identity:\n"
         "  --model TOKEN          model token (default V212); it also chooses the class\n"
@@ -409,6 +415,7 @@ std::string HelpText() {
         "  --no-line-end          same as --line-end none\n"
         "  --fault-commands LIST  apply delay, garbage, long, NUL and line end only to these\n"
         "  --drop-after N         after N exchanges drop the link (hang up the terminal)\n"
+        "  --drop-at MS           drop the link MS milliseconds after the first line\n"
         "  --flood-after N        after N exchanges send lines without end, unasked (pty)\n"
         "  --reply CMD=TEXT       answer CMD (a LIST entry) with TEXT instead; escapes \\r \\n\n"
         "                         \\t \\0 \\\\ \\xHH; may be given more than once\n"
@@ -426,6 +433,20 @@ std::string HelpText() {
         "  --gpib-max-wait MS     stand-in GPIB library: cap every read time-out at MS\n"
         "  --gpib-hang-read MS    stand-in GPIB library: every read blocks MS, deaf to\n"
         "                         its time-out and to ibstop (a driver call that hangs)\n"
+        "Network and GPIB controller (before the first --decade):\n"
+        "  --tcp [HOST:]PORT      serve the decade on TCP as a serial device server does in raw\n"
+        "                         mode (HOST default 127.0.0.1, PORT 0: any; one client at a\n"
+        "                         time, a second connection is closed at once)\n"
+        "  --controller pty|tcp[:[HOST:]PORT]   a ++ GPIB controller on a pseudo-terminal or\n"
+        "                         a TCP port (default 1234); --link names its terminal\n"
+        "  --decade ADDR[:MODEL|:silent]  a decade at GPIB address ADDR (1-30); the options\n"
+        "                         after it are its own, those before the first --decade are\n"
+        "                         every decade's; :silent never answers\n"
+        "  --controller-version TEXT   the ++ver reply\n"
+        "  --controller-delay MS  every reply of the controller MS milliseconds late\n"
+        "  --controller-drop-after N   hang up the link on the line after N host lines\n"
+        "  --controller-drop-at MS     hang up the link MS after the first host line\n"
+        "  --controller-transcript FILE   append the host's lines and the replies to FILE\n"
         "  --help                 this text\n"
         "  --version              the version of the simulator\n"
         "\n"

@@ -51,6 +51,7 @@ struct Config {
     LineEnd lineEnd = LineEnd::CrLf;         // what ends each reply
     std::vector<std::string> faultCommands;  // limits delay/garbage/long/NUL/line end
     int dropAfter = -1;                      // drop the link after this many exchanges
+    int dropAtMs = -1;                       // drop the link this long after the first line
     int floodAfter = -1;                     // after this many exchanges, stream lines unasked
     int silentAfter = -1;                    // no replies after this many exchanges ...
     int silentFor = -1;                      // ... for this many exchanges (-1: for good)

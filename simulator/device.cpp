@@ -21,9 +21,24 @@ std::string Device::LineEndBytes(LineEnd lineEnd) {
     return "\r\n";
 }
 
+std::optional<std::chrono::steady_clock::time_point> Device::DropDeadline() const {
+    if (config_.dropAtMs < 0 || !firstLine_ || dropped_) return std::nullopt;
+    return *firstLine_ + std::chrono::milliseconds(config_.dropAtMs);
+}
+
+void Device::DropNow() {
+    if (dropped_) return;
+    dropped_ = true;
+    transcript_.Event("drop");
+}
+
 Response Device::OnLine(std::string_view line) {
     Response response;
+    const auto now = std::chrono::steady_clock::now();
+    if (!firstLine_) firstLine_ = now;
     transcript_.Received(line);
+    // A front end that cannot hang up at the time itself (a bus) sees the drop here.
+    if (const auto deadline = DropDeadline(); deadline && now >= *deadline) DropNow();
     if (dropped_) {
         response.drop = true;
         return response;

@@ -2,6 +2,8 @@
 // and the transcript. Both front ends (pseudo-terminal and GPIB stand-in) use it.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +43,11 @@ class Device {
     const Transcript& transcript() const { return transcript_; }
     const Config& config() const { return config_; }
     bool dropped() const { return dropped_; }
+    // With --drop-at: when the link goes, counted from the first line; nothing before the
+    // first line, after the drop, or without the option.
+    std::optional<std::chrono::steady_clock::time_point> DropDeadline() const;
+    // Drops the link now (recorded as <drop>); later lines get the drop response.
+    void DropNow();
     long exchanges() const { return exchanges_; }
     // True once --flood-after's exchanges have passed: the front end streams lines unasked.
     bool flooding() const {
@@ -53,6 +60,7 @@ class Device {
     Transcript transcript_;
     long exchanges_ = 0;
     bool dropped_ = false;
+    std::optional<std::chrono::steady_clock::time_point> firstLine_;
 };
 
 }  // namespace sim

@@ -74,9 +74,17 @@ std::map<std::string, std::shared_ptr<Instrument>> gInstruments;
 std::map<int, Descriptor> gDescriptors;
 int gNextDescriptor = kFirstDescriptor;
 
-thread_local int tStatus = 0;
-thread_local int tError = 0;
-thread_local long tCount = 0;
+// The status words of the last call, per thread, as the real library keeps them. They live
+// in the static TLS block that the loader reserves at dlopen (initial-exec), not in a block
+// allocated at the first access: LeakSanitizer's __tls_get_addr hook of GCC 12 mistakes a
+// heap block that happens to start 16 bytes into a page for an old glibc's TLS header,
+// reads a bogus range from the words before it, and its tracer crashes on that range in the
+// leak check at exit. Which block lands there depends on the allocations before it, so the
+// crash came and went with the load.
+#define GPIB_STATIC_TLS __attribute__((tls_model("initial-exec")))
+GPIB_STATIC_TLS thread_local int tStatus = 0;
+GPIB_STATIC_TLS thread_local int tError = 0;
+GPIB_STATIC_TLS thread_local long tCount = 0;
 
 int Finish(int status, int error, long count) {
     tStatus = status;

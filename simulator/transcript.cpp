@@ -32,6 +32,13 @@ void Transcript::Received(std::string_view bytes) {
     Write("RX", Escape(bytes), seconds);
 }
 
+void Transcript::ReceivedLine(std::string_view line) {
+    std::lock_guard lock(mutex_);
+    const double seconds = Now();
+    records_.push_back({seconds, std::string(line), true});
+    Write("RL", Escape(line), seconds);
+}
+
 void Transcript::Sent(std::string_view bytes) {
     std::lock_guard lock(mutex_);
     Write("TX", Escape(bytes), Now());
@@ -53,7 +60,10 @@ std::vector<std::string> Transcript::Lines() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> lines;
     lines.reserve(records_.size());
-    for (const Record& record : records_) lines.emplace_back(StripLineEnd(record.bytes));
+    for (const Record& record : records_) {
+        lines.emplace_back(record.framed ? std::string_view(record.bytes)
+                                         : StripLineEnd(record.bytes));
+    }
     return lines;
 }
 
@@ -108,6 +118,7 @@ std::vector<std::string> Transcript::ReadLines(const std::string& filePath) {
         const std::optional<std::string> bytes = Unescape(body);
         if (!bytes) continue;
         if (tag == "RX") lines.emplace_back(StripLineEnd(*bytes));
+        if (tag == "RL") lines.push_back(*bytes);
         if (tag == "EV") lines.push_back("<" + *bytes + ">");
     }
     return lines;

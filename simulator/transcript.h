@@ -13,14 +13,16 @@
 namespace sim {
 
 struct Record {
-    double seconds;     // since the transcript was started
-    std::string bytes;  // exactly as received, line end included
+    double seconds;       // since the transcript was started
+    std::string bytes;    // exactly as received, line end included
+    bool framed = false;  // a line whose end was taken off on arrival: nothing to strip
 };
 
 class Transcript {
   public:
     // With a file path, every entry is also appended to that file, one entry a line:
     //   <seconds> RX <escaped bytes>   a line received
+    //   <seconds> RL <escaped bytes>   a line received, its end already taken off
     //   <seconds> TX <escaped bytes>   a reply sent
     //   <seconds> EV <text>            an event (ibloc, drop, ...)
     explicit Transcript(const std::string& filePath = "");
@@ -31,6 +33,9 @@ class Transcript {
     bool FileOk() const { return file_ != nullptr || path_.empty(); }
 
     void Received(std::string_view bytes);
+    // A line whose end was taken off on arrival (a GPIB controller's host line, where a
+    // CR or LF at the end may be data): kept and given back exactly as it is.
+    void ReceivedLine(std::string_view line);
     void Sent(std::string_view bytes);
     // Also kept among the received lines, as "<text>", so a test sees where it happened.
     void Event(std::string_view text);

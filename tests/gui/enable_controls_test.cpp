@@ -14,9 +14,9 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "decade/identity.h"
-#include "platform/ui.h"
 #include "support/link_fixture.h"
 #include "support/panel_fixture.h"
+#include "toolkit/ui.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "app/panel_tools.h"
 #include "app/sequence_window.h"
 #include "app/shared_state.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/link_fixture.h"
 
 namespace {

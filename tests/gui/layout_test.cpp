@@ -26,8 +26,8 @@
 #include "app/panel.h"
 #include "app/panel_tools.h"
 #include "app/shared_state.h"
-#include "platform/numeric_field.h"
-#include "platform/ui.h"
+#include "toolkit/numeric_field.h"
+#include "toolkit/ui.h"
 #include "support/link_fixture.h"
 
 namespace {

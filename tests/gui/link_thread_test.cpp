@@ -29,7 +29,7 @@
 #include "platform/gpib.h"
 #include "platform/link_log.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/paint_counter.h"
 #include "support/panel_fixture.h"
 #include "support/program_fixture.h"

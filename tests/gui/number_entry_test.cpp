@@ -15,7 +15,7 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "app/refresh.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/link_fixture.h"
 
 namespace {

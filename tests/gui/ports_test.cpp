@@ -21,7 +21,7 @@
 #include "app/shared_state.h"
 #include "app/open_close.h"
 #include "platform/serial_ports.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 #include "support/sim_fixture.h"
 

@@ -36,7 +36,7 @@
 #include "app/shared_state.h"
 #include "platform/gpib.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 #include "support/program_fixture.h"
 #include "support/sim_fixture.h"

@@ -16,7 +16,7 @@
 #include "app/sequence_window.h"
 #include "app/shared_state.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 #include "support/sim_fixture.h"
 

@@ -17,7 +17,7 @@
 #include "app/panel.h"
 #include "app/panel_tools.h"
 #include "app/shared_state.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/program_fixture.h"
 
 namespace {

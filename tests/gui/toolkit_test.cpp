@@ -12,9 +12,9 @@
 #include <limits>
 #include <map>
 
-#include "platform/led_widget.h"
-#include "platform/numeric_field.h"
-#include "platform/ui.h"
+#include "toolkit/led_widget.h"
+#include "toolkit/numeric_field.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "app/panel_tools.h"
 #include "app/shared_state.h"
 #include "platform/settings_folder.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/link_fixture.h"
 #include "support/program_fixture.h"
 

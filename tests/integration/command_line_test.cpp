@@ -17,7 +17,7 @@
 #include "app/panel.h"
 #include "platform/rs232.h"
 #include "platform/settings_folder.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/program_fixture.h"
 
 namespace {

@@ -31,10 +31,7 @@ class CommunicGpibTest : public testing::Test {
         if (device < 0) return device;
         gpib::ibtmo(device, gpib::T10s);
         gpib::ibpad(device, address);
-        connected = 1;
-        linkType = 1;
-        gpibAddress = address;
-        gpibDevice = device;
+        UseGpibDevice(device, address);
         return device;
     }
 
@@ -173,9 +170,7 @@ TEST(GpibWithoutLibrary, DISABLED_OpenFailsWithoutACrash) {
     EXPECT_NE(gpib::ibrd(16, nullptr, 0) & gpib::ERR, 0);
     EXPECT_EQ(gpib::ibcntl(), -1);
     // The exchange on a link whose open failed sends nothing.
-    connected = 1;
-    linkType = 1;
-    gpibDevice = gpib::OpenDev("", "v212");
+    UseGpibDevice(gpib::OpenDev("", "v212"), 0);
     std::string reply = "untouched";
     EXPECT_EQ(Communic(0, "*IDN?", reply), 0);
     EXPECT_EQ(reply, "untouched");

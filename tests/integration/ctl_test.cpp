@@ -274,6 +274,71 @@ TEST_F(CtlTest, LinkComesFromTheSettingsFolderOrFromPort) {
                                  kRefresh12 + LocalLine(2));
 }
 
+// Every form of a link address that --port takes reaches the same decade; a malformed one
+// or one out of range is a usage error with its reason, and nothing is sent; a link that
+// fails names the device the address gave.
+TEST_F(CtlTest, PortTakesEveryLinkAddressFormAndRefusesBadOnesWithTheirReason) {
+    StartSim(Args("--model V212"));
+    const simtest::GpibSim gpib(Args("--model V212"));
+    const QString pty = QFileInfo(QString::fromStdString(sim_->linkPath())).canonicalFilePath();
+    const struct {
+        QString port;
+        bool overGpib;
+    } reached[] = {
+        {"COM1", false},   {"com1", false},           {"ASRL1::INSTR", false},
+        {"asrl1", false},  {"ASRL" + pty + "::INSTR", false}, {pty, false},
+        {"gpib:5", true},  {"GPIB0::5::INSTR", true}, {"gpib::5", true},
+    };
+    for (const auto& c : reached) {
+        SCOPED_TRACE(c.port.toStdString());
+        sim_->ClearTranscript();
+        const Lines before = gpib.Commands();
+        const CtlResult r = Ctl({"--port", c.port, "state"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        const Lines serial = sim_->Lines();
+        const Lines after = gpib.Commands();
+        const Lines overGpib(after.begin() + static_cast<long>(before.size()), after.end());
+        // Over GPIB the bus switches the decade to remote and back: no command for it.
+        const Lines expected = c.overGpib ? Lines{"*IDN?", "*IDN?"} + kRefresh12
+                                          : OpenLines(2) + kRefresh12 + LocalLine(2);
+        EXPECT_EQ(c.overGpib ? overGpib : serial, expected);
+        EXPECT_TRUE((c.overGpib ? serial : overGpib).empty());
+    }
+
+    sim_->ClearTranscript();
+    const struct {
+        const char* port;
+        const char* said;
+    } refused[] = {
+        {"COM0", "--port: COM0 is out of range (COM1 to COM256)"},
+        {"COM1x", "--port: 'COM1x' is no COM port (COM1 to COM256)"},
+        {"gpib:31", "--port: GPIB address 31 is out of range (0 to 30)"},
+        {"GPIB1::5::INSTR", "--port: 'GPIB1::5::INSTR': GPIB board 1 is not supported (board 0 is)"},
+        {"tcp:127.0.0.1:4001", "--port: 'tcp:127.0.0.1:4001': network links are not supported"},
+        {"", "--port: no link named"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.port);
+        const CtlResult r = Ctl({"--port", QString::fromLatin1(c.port), "state"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(std::string("ombrastel-ctl: ") + c.said), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(sim_->Lines().empty());
+
+    // A device by its path is named by that path when the link fails, not as COM1.
+    CtlResult r = Ctl({"--port", "/dev/ombrastel-no-such-tty", "state"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("ombrastel-ctl: /dev/ombrastel-no-such-tty: no such device"), std::string::npos)
+        << r.err;
+    StartSim(Args("--model V212 --silent"));
+    const QString silent = QFileInfo(QString::fromStdString(sim_->linkPath())).canonicalFilePath();
+    r = Ctl({"--port", silent, "state"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("ombrastel-ctl: " + silent.toStdString() + ": no answer to \"*IDN?\""),
+              std::string::npos)
+        << r.err;
+}
+
 // ----- run. -----
 
 TEST_F(CtlTest, RunSetsAndReadsBackEachRowAndStopsAtTheDecadesRefusal) {

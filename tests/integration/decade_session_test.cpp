@@ -133,7 +133,7 @@ std::vector<ClassCase> Classes() {
 const Lines kIdentity = {"*IDN?", "*IDN?"};
 
 decade::LinkSettings Com1() {
-    return {.linkType = 0, .comPort = 1, .baudRate = 9600, .gpibAddress = 0};
+    return {.address = links::ComPort{1}, .baudRate = 9600};
 }
 
 class DecadeSessionTest : public testing::Test {
@@ -351,7 +351,7 @@ TEST_F(DecadeSessionTest, ACancelStopsTheExchangesButNotTheClose) {
 TEST_F(DecadeSessionTest, FailedOpensSayWhy) {
     // No decade at the port: no com200 link and no /dev/ttyS199.
     ASSERT_FALSE(std::filesystem::exists("/dev/ttyS199"));
-    decade::Outcome outcome = session_.Open({.linkType = 0, .comPort = 200, .baudRate = 9600});
+    decade::Outcome outcome = session_.Open({.address = links::ComPort{200}, .baudRate = 9600});
     EXPECT_EQ(outcome.outcome, LinkOutcome::NotOpened);
     EXPECT_FALSE(outcome.reason.empty());
     EXPECT_EQ(session_.link.connected, 0);
@@ -367,7 +367,7 @@ TEST_F(DecadeSessionTest, FailedOpensSayWhy) {
 TEST_F(DecadeSessionTest, GpibSessionSpeaksTheSameDialect) {
     simtest::GpibSim gpib({"--model", "V090", "--value", "100"});
     const decade::Outcome outcome =
-        session_.Open({.linkType = 1, .gpibAddress = 5}, &state_, &functions_);
+        session_.Open({.address = links::GpibDevice{5}}, &state_, &functions_);
     ASSERT_EQ(outcome.outcome, LinkOutcome::Done) << outcome.reason;
     EXPECT_EQ(session_.Model(), ModelClass::V090);
     EXPECT_NEAR(state_.value, 100.0, 1e-9);
@@ -387,7 +387,7 @@ TEST_F(DecadeSessionTest, GpibSessionSpeaksTheSameDialect) {
 // A GPIB device that goes away during the open is let go: no local call on the bus.
 TEST_F(DecadeSessionTest, GpibDeviceGoneDuringTheOpenIsLetGo) {
     simtest::GpibSim gpib({"--model", "V090", "--drop-after", "3"});
-    const decade::Outcome outcome = session_.Open({.linkType = 1, .gpibAddress = 5});
+    const decade::Outcome outcome = session_.Open({.address = links::GpibDevice{5}});
     EXPECT_EQ(outcome.outcome, LinkOutcome::LinkGone) << outcome.reason;
     EXPECT_NE(outcome.reason.find("GPIB address 5"), std::string::npos) << outcome.reason;
     EXPECT_EQ(session_.link.connected, 0);
@@ -446,12 +446,12 @@ TEST_F(DecadeSessionTest, TheOpenTellsEachStepInOrder) {
          {"identified 2", "remote", "listed 8", "selected 2", "reading 2", "found a value"}},
         {"a class of one function selects none", "--model V151", false, Com1(),
          LinkOutcome::Done, {"identified 5", "remote", "listed 1", "reading 0", "found a value"}},
-        {"no port", "", false, {.linkType = 0, .comPort = 200, .baudRate = 9600},
+        {"no port", "", false, {.address = links::ComPort{200}, .baudRate = 9600},
          LinkOutcome::NotOpened, {failed(decade::OpenStep::Link, LinkOutcome::NotOpened, "open")}},
         {"an identity no decade has", "--idn 'SIMLAB,X999,1,1.0'", false, Com1(),
          LinkOutcome::NoDecade,
          {"identified 0", failed(decade::OpenStep::Identity, LinkOutcome::NoDecade, "open")}},
-        {"a GPIB device gone during the open", "", true, {.linkType = 1, .gpibAddress = 5},
+        {"a GPIB device gone during the open", "", true, {.address = links::GpibDevice{5}},
          LinkOutcome::LinkGone,
          {"identified 7", "remote", "listed 1", "selected 1", "reading 1", "found no value",
           failed(decade::OpenStep::State, LinkOutcome::LinkGone, "open")}},

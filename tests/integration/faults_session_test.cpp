@@ -17,7 +17,7 @@
 #include "app/open_close.h"
 #include "app/enable_controls.h"
 #include "platform/rs232.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "simulator/engine.h"
 #include "support/link_fixture.h"
 

@@ -14,7 +14,7 @@
 #include "link/communic.h"
 #include "app/open_close.h"
 #include "platform/rs232.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/link_fixture.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "app/values.h"
 #include "link/communic.h"
 #include "platform/rs232.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/link_fixture.h"
 
 namespace {

@@ -31,7 +31,7 @@
 #include "app/open_close.h"
 #include "platform/gpib.h"
 #include "platform/rs232.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/link_fixture.h"
 
 namespace {

@@ -28,7 +28,7 @@
 #include "app/panel_tools.h"
 #include "app/shared_state.h"
 #include "app/open_close.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 #include "support/sim_fixture.h"
 
@@ -113,6 +113,9 @@ TEST_F(LinkLogTest, OpenAndHandlerMatchTheSimulatorsTranscriptAndTheWindow) {
     for (std::size_t i = 1; i < logged.size(); ++i) {
         EXPECT_GE(logged[i].seconds, logged[i - 1].seconds) << "time stamps never go back";
     }
+    // The log first names the link, as the reasons of its failures do.
+    EXPECT_EQ(logged.front().tag, "LK");
+    EXPECT_EQ(Bodies(logged, "LK"), std::vector<std::string>{"open COM1 (" + sim.server().SlavePath() + ")"});
 
     LogWindow* window = PanelLogWindow(ui::PanelWindow(panelHandle));
     ASSERT_NE(window, nullptr);
@@ -158,6 +161,8 @@ TEST_F(LinkLogTest, GpibCallsWithTheirStatus) {
         if (c != "ibwrt" && c != "ibrd") managed.push_back(c);
     }
     EXPECT_EQ(managed, (std::vector<std::string>{"ibdev", "ibconfig", "ibconfig", "ibloc", "ibonl"}));
+    EXPECT_EQ(Bodies(logged, "LK"),
+              (std::vector<std::string>{"open GPIB address 5", "close GPIB address 5"}));
     const std::vector<std::string> ib = Bodies(logged, "IB");
     EXPECT_EQ(ib.front().rfind("ibdev(0, 5, 0, 13, 1, 0) = ", 0), 0u) << ib.front();
     EXPECT_EQ(ib[1].rfind("ibconfig(", 0), 0u) << ib[1];

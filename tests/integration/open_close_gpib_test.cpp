@@ -14,7 +14,7 @@
 #include "app/open_close.h"
 #include "app/enable_controls.h"
 #include "platform/gpib.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "simulator/transcript.h"
 #include "support/link_fixture.h"
 

@@ -19,7 +19,7 @@
 #include "link/communic.h"
 #include "app/enable_controls.h"
 #include "platform/rs232.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "simulator/engine.h"
 #include "support/link_fixture.h"
 

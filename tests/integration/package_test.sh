@@ -3,8 +3,10 @@
 # program gets: exactly the expected files (never the stand-in libgpib.so.0), a desktop entry
 # and AppStream data that validate, icons of the sizes their folders claim, man pages that
 # render cleanly and cover what they must, a launcher that runs the panel in its own
-# settings folder and passes its exit status on, and a Debian package with the Qt runtime
-# dependencies and the same files.
+# settings folder and passes its exit status on, and three Debian packages as users install
+# them: ombrastel (the panel) with the Qt runtime it needs, ombrastel-ctl with Qt Core,
+# SerialPort and Network only, and decade-sim without Qt, none of the two with a graphical
+# or X library, each with its own files.
 #
 # Usage: package_test.sh BUILD_DIR
 # Checks whose tools are missing (desktop-file-validate, appstreamcli, xvfb-run with xdotool,
@@ -23,25 +25,38 @@ skip() { echo "SKIP: $*"; }
 have() { command -v "$1" >/dev/null 2>&1; }
 
 id=org.ombrastel.Ombrastel
+packages="ombrastel ombrastel-ctl decade-sim"
+# The files of one package, or of all three (the staged install) without an argument.
 expected_files() {
-    printf '%s\n' \
-        usr/bin/decade-sim \
-        usr/bin/ombrastel \
-        usr/bin/ombrastel-ctl \
-        usr/bin/ombrastel-launch \
-        usr/share/bash-completion/completions/ombrastel-ctl \
-        "usr/share/applications/$id.desktop" \
-        usr/share/doc/ombrastel/README.md \
-        usr/share/doc/ombrastel/copyright \
-        "usr/share/icons/hicolor/scalable/apps/$id.svg" \
-        usr/share/man/man1/decade-sim.1.gz \
-        usr/share/man/man1/ombrastel-ctl.1.gz \
-        usr/share/man/man1/ombrastel-launch.1.gz \
-        usr/share/man/man1/ombrastel.1.gz \
-        "usr/share/metainfo/$id.metainfo.xml"
-    for size in 16 32 48 64 128 256; do
-        echo "usr/share/icons/hicolor/${size}x${size}/apps/$id.png"
-    done
+    local package=${1:-}
+    if [ -z "$package" ] || [ "$package" = ombrastel ]; then
+        printf '%s\n' \
+            usr/bin/ombrastel \
+            usr/bin/ombrastel-launch \
+            "usr/share/applications/$id.desktop" \
+            usr/share/doc/ombrastel/README.md \
+            usr/share/doc/ombrastel/copyright \
+            "usr/share/icons/hicolor/scalable/apps/$id.svg" \
+            usr/share/man/man1/ombrastel-launch.1.gz \
+            usr/share/man/man1/ombrastel.1.gz \
+            "usr/share/metainfo/$id.metainfo.xml"
+        for size in 16 32 48 64 128 256; do
+            echo "usr/share/icons/hicolor/${size}x${size}/apps/$id.png"
+        done
+    fi
+    if [ -z "$package" ] || [ "$package" = ombrastel-ctl ]; then
+        printf '%s\n' \
+            usr/bin/ombrastel-ctl \
+            usr/share/bash-completion/completions/ombrastel-ctl \
+            usr/share/doc/ombrastel-ctl/copyright \
+            usr/share/man/man1/ombrastel-ctl.1.gz
+    fi
+    if [ -z "$package" ] || [ "$package" = decade-sim ]; then
+        printf '%s\n' \
+            usr/bin/decade-sim \
+            usr/share/doc/decade-sim/copyright \
+            usr/share/man/man1/decade-sim.1.gz
+    fi
 }
 file_list() { (cd "$1" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort); }
 
@@ -195,34 +210,70 @@ else
     skip "xvfb-run or xdotool is not installed: the panel was not started"
 fi
 
-# --- The Debian package -------------------------------------------------------------------
+# --- The Debian packages ------------------------------------------------------------------
+# What a package may depend on, as a pattern of the names in its Depends: the panel anything
+# (it must have the Qt runtime below), ombrastel-ctl Qt Core, SerialPort and Network only,
+# decade-sim no Qt at all; neither of these two any graphical or X library.
+desktop_libs='^(libqt6gui|libqt6widgets|libqt6charts|libqt6opengl|qt6-qpa-plugins|libx|libxcb|libegl|libgl|libopengl|libfontconfig)'
+has_dep() { grep -Eq "(^|, )$2( |,|$)" <<<"$1"; }
 if have dpkg-deb && have dpkg-shlibdeps && [ -f "$build/CPackConfig.cmake" ]; then
-    if cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" 2>&1; then
-        deb=$(find "$work/deb" -maxdepth 1 -name 'ombrastel_*.deb' | head -n 1)
-    else
+    if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" 2>&1; then
         cat "$work/cpack.log" >&2
-        deb=""
+        fail "cpack failed"
     fi
-    if [ -z "$deb" ]; then
-        fail "cpack made no ombrastel_*.deb"
-    else
-        [ "$(dpkg-deb -f "$deb" Package)" = ombrastel ] || fail "the package is not named ombrastel"
-        [ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "the package's section"
+    [ "$(find "$work/deb" -maxdepth 1 -name '*.deb' | wc -l)" = 3 ] ||
+        fail "cpack made other packages than three: $(ls "$work/deb")"
+    summaries=""
+    for package in $packages; do
+        deb=$(find "$work/deb" -maxdepth 1 -name "${package}_*.deb" | head -n 1)
+        if [ -z "$deb" ]; then
+            fail "cpack made no ${package}_*.deb"
+            continue
+        fi
+        [ "$(dpkg-deb -f "$deb" Package)" = "$package" ] || fail "$deb is not named $package"
+        [ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "the section of $package"
         description=$(dpkg-deb -f "$deb" Description)
         summary=$(sed -n 1p <<<"$description")
+        [ -n "$summary" ] || fail "$package has no summary line"
         [ "$(sed -n 2p <<<"$description")" != " $summary" ] ||
-            fail "the description repeats its summary line"
+            fail "the description of $package repeats its summary line"
+        grep -qxF -- "$summary" <<<"$summaries" && fail "$package has the summary of another: $summary"
+        summaries+="$summary"$'\n'
         depends=$(dpkg-deb -f "$deb" Depends)
-        for dep in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
-            grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
-        done
-        grep -qi gpib <<<"$depends" && fail "the GPIB library is a dependency: $depends"
-        dpkg-deb -x "$deb" "$work/root"
-        if ! diff -u <(expected_files | LC_ALL=C sort) <(file_list "$work/root") >"$work/deb.diff"; then
-            cat "$work/deb.diff" >&2
-            fail "the package's files differ from the expected list"
+        deps=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep .)
+        grep -qi gpib <<<"$depends" && fail "a GPIB library is a dependency of $package: $depends"
+        has_dep "$depends" 'libc6' || fail "$package: Depends lacks libc6 (no shlibdeps?): $depends"
+        case $package in
+            ombrastel)
+                for dep in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
+                    has_dep "$depends" "$dep" || fail "ombrastel: Depends lacks $dep: $depends"
+                done
+                recommends=$(dpkg-deb -f "$deb" Recommends)
+                for dep in ombrastel-ctl decade-sim; do
+                    has_dep "$recommends" "$dep" || fail "ombrastel: Recommends lacks $dep: $recommends"
+                done ;;
+            ombrastel-ctl)
+                for dep in libqt6core6 libqt6serialport6; do
+                    has_dep "$depends" "$dep" || fail "ombrastel-ctl: Depends lacks $dep: $depends"
+                done
+                other=$(grep -E '^libqt6' <<<"$deps" | grep -Ev '^libqt6(core|serialport|network)6$')
+                [ -z "$other" ] || fail "ombrastel-ctl depends on Qt beyond Core, SerialPort and Network: $other" ;;
+            decade-sim)
+                grep -Eq '^(libqt|qt6)' <<<"$deps" && fail "decade-sim depends on Qt: $depends" ;;
+        esac
+        if [ "$package" != ombrastel ]; then
+            found=$(grep -Ei "$desktop_libs" <<<"$deps" | tr '\n' ' ')
+            [ -z "$found" ] || fail "$package depends on a graphical or X library: $found"
         fi
-    fi
+        echo "$package: Depends: $depends"
+        mkdir -p "$work/root-$package"
+        dpkg-deb -x "$deb" "$work/root-$package"
+        if ! diff -u <(expected_files "$package" | LC_ALL=C sort) <(file_list "$work/root-$package") \
+            >"$work/deb.diff"; then
+            cat "$work/deb.diff" >&2
+            fail "the files of $package differ from the expected list"
+        fi
+    done
 else
     skip "dpkg-deb or dpkg-shlibdeps is not installed, or the tree has no CPack config"
 fi

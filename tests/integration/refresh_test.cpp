@@ -24,7 +24,7 @@
 #include "app/shared_state.h"
 #include "app/enable_controls.h"
 #include "platform/rs232.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "simulator/config.h"
 #include "simulator/engine.h"
 #include "support/link_fixture.h"

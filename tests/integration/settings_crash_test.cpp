@@ -28,7 +28,7 @@
 #include "app/settings.h"
 #include "app/shared_state.h"
 #include "app/startup.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 #include "support/program_fixture.h"
 

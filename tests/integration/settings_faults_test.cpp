@@ -29,7 +29,7 @@
 #include "app/panel.h"
 #include "app/settings.h"
 #include "app/shared_state.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 #include "support/program_fixture.h"
 

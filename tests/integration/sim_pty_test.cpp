@@ -129,7 +129,9 @@ TEST(SimProgram, HelpNamesEveryOption) {
           "--refuse",     "--link",       "--transcript",   "--silent",       "--silent-to",
           "--delay",      "--garbage",    "--long-replies", "--nul-bytes",    "--no-line-end",
           "--line-end",   "--drop-after", "--first-idn",    "--silent-after", "--silent-for",
-          "--flood-after"}) {
+          "--flood-after", "--drop-at", "--tcp", "--controller", "--decade",
+          "--controller-version", "--controller-delay", "--controller-drop-after",
+          "--controller-drop-at", "--controller-transcript"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

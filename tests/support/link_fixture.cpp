@@ -13,24 +13,27 @@
 #include "app/panel.h"
 #include "app/shared_state.h"
 #include "link/communic.h"
+#include "link/gpib_transport.h"
 #include "app/open_close.h"
 #include "platform/rs232.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "simulator/config.h"
 #include "simulator/transcript.h"
 
 void ConnectCom1(int model, int threshold) {
-    ASSERT_EQ(rs232::OpenComConfig(1, "", 9600, 0, 8, 1, 512, 512), 0);
-    rs232::SetXMode(1, 0);
-    rs232::SetCTSMode(1, 0);
-    rs232::ComSetEscape(1, 5);
-    rs232::ComSetEscape(1, 4);
-    rs232::SetComTime(1, 1.0);
-    connected = 1;
+    std::string reason;
+    ASSERT_TRUE(panelSession.OpenLink({links::ComPort{1}, 9600}, reason)) << reason;
     linkType = 0;
     comPort = 1;
     decadeModel = model;
     thresholdAvailable = threshold;
+}
+
+void UseGpibDevice(int device, int address) {
+    panelSession.link.transport = links::GpibTransport::Adopting(links::GpibDevice{address}, device);
+    connected = 1;
+    linkType = 1;
+    gpibAddress = address;
 }
 
 std::vector<std::string> Args(std::string_view line) {

@@ -12,9 +12,13 @@
 #include "support/panel_fixture.h"
 #include "support/sim_fixture.h"
 
-// Opens COM1 (the "com1" link in the working folder) with the open routine's port
-// settings and sets the shared state as an open of a decade of class model leaves it.
+// Opens COM1 (the "com1" link in the working folder) on the panel's session with the open
+// routine's port settings and sets the shared state as an open of a decade of class model
+// leaves it.
 void ConnectCom1(int model, int threshold = 0);
+// Makes a GPIB device descriptor opened by hand (OpenDev under "v212") the panel
+// session's link at address, connected.
+void UseGpibDevice(int device, int address);
 
 // The options of decade-sim written as one command line, e.g. "--model V212 --refuse FS",
 // split into words; quoting as in the shell.

@@ -14,7 +14,7 @@
 #include "app/open_close.h"
 #include "app/enable_controls.h"
 #include "platform/link_thread.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 Lines operator+(Lines a, const Lines& b) {
     a.insert(a.end(), b.begin(), b.end());

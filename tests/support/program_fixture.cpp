@@ -10,7 +10,7 @@
 
 #include "app/shared_state.h"
 #include "app/startup.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 
 void ProgramRunTest::SetUp() {
     ASSERT_TRUE(dir.isValid());

@@ -1,7 +1,10 @@
 #include "support/sim_fixture.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -93,6 +96,10 @@ PlainClient::PlainClient(const std::string& path) {
     }
 }
 
+PlainClient::PlainClient(int socketFd) : fd_(socketFd), socket_(true) {
+    if (fd_ >= 0) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+}
+
 PlainClient::~PlainClient() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -100,7 +107,10 @@ PlainClient::~PlainClient() {
 bool PlainClient::Send(std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        // A closed connection fails the send instead of raising SIGPIPE.
+        const ssize_t n = socket_
+                              ? ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
+                              : ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
@@ -115,7 +125,8 @@ bool PlainClient::Send(std::string_view bytes) {
 
 namespace {
 
-std::string ReadUntil(int fd, int timeoutMs, bool stopAtLineFeed) {
+// Reads until a LF came (stopAtLineFeed), count bytes came (count > 0) or the time is up.
+std::string ReadUntil(int fd, int timeoutMs, bool stopAtLineFeed, std::size_t count = 0) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string bytes;
@@ -131,6 +142,7 @@ std::string ReadUntil(int fd, int timeoutMs, bool stopAtLineFeed) {
         if (n <= 0) break;
         bytes.append(buffer, static_cast<std::size_t>(n));
         if (stopAtLineFeed && bytes.find('\n') != std::string::npos) break;
+        if (count > 0 && bytes.size() >= count) break;
     }
     return bytes;
 }
@@ -145,12 +157,68 @@ std::string PlainClient::ReadFor(int timeoutMs) {
     return ReadUntil(fd_, timeoutMs, false);
 }
 
+std::string PlainClient::ReadCount(std::size_t count, int timeoutMs) {
+    return ReadUntil(fd_, timeoutMs, false, count);
+}
+
 bool PlainClient::HungUp(int timeoutMs) {
     pollfd in{fd_, POLLIN, 0};
     if (::poll(&in, 1, timeoutMs) <= 0) return false;
     if (in.revents & (POLLHUP | POLLERR)) return true;
     char byte;
     return ::read(fd_, &byte, 1) <= 0;
+}
+
+namespace {
+
+sockaddr_in Loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+int Connect(int port, int* error) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = Loopback(port);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        return fd;
+    }
+    *error = errno;
+    ::close(fd);
+    return -1;
+}
+
+}  // namespace
+
+int TcpConnect(int port, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int error = 0;
+    int fd = -1;
+    while ((fd = Connect(port, &error)) < 0 && error == ECONNREFUSED &&
+           std::chrono::steady_clock::now() < deadline) {
+        ::usleep(20000);
+    }
+    return fd;
+}
+
+bool TcpRefused(int port) {
+    int error = 0;
+    const int fd = Connect(port, &error);
+    if (fd >= 0) ::close(fd);
+    return fd < 0 && error == ECONNREFUSED;
+}
+
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    const bool bound = fd >= 0 &&
+                       ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    if (fd >= 0) ::close(fd);
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 std::string JoinArgs(const std::vector<std::string>& args) {

@@ -70,10 +70,12 @@ class GpibSim {
 };
 
 // A plain termios client on a terminal path (raw mode), for tests that talk to a decade
-// without the panel's serial layer.
+// without the panel's serial layer; or a plain client on a TCP connection (TcpConnect).
 class PlainClient {
   public:
     explicit PlainClient(const std::string& path);
+    // Takes over a connected socket.
+    explicit PlainClient(int socketFd);
     ~PlainClient();
     PlainClient(const PlainClient&) = delete;
     PlainClient& operator=(const PlainClient&) = delete;
@@ -85,12 +87,23 @@ class PlainClient {
     std::string ReadLine(int timeoutMs);
     // Everything that arrives within timeoutMs.
     std::string ReadFor(int timeoutMs);
+    // Bytes until count have come, or whatever came within timeoutMs.
+    std::string ReadCount(std::size_t count, int timeoutMs);
     // True when the terminal reports a hang-up or a read error within timeoutMs.
     bool HungUp(int timeoutMs);
 
   private:
     int fd_ = -1;
+    bool socket_ = false;
 };
+
+// A TCP connection to 127.0.0.1:port, retried while nothing listens there yet; -1 when
+// none came within timeoutMs.
+int TcpConnect(int port, int timeoutMs = 1000);
+// True when a connect to 127.0.0.1:port is refused.
+bool TcpRefused(int port);
+// A port on 127.0.0.1 that was free a moment ago, for a program that cannot pick one.
+int FreePort();
 
 // Joins options into one DECADE_SIM_ARGS text, quoting where needed.
 std::string JoinArgs(const std::vector<std::string>& args);

@@ -12,7 +12,7 @@
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 
 namespace {

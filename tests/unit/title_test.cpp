@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/shared_state.h"
-#include "platform/ui.h"
+#include "toolkit/ui.h"
 #include "support/panel_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/numeric_field.h"
+#include "toolkit/numeric_field.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "platform/led_widget.h"
+#include "toolkit/led_widget.h"
 
 #include <QPainter>
 #include <QRadialGradient>
