@@ -1,3 +1,6 @@
+// The control enabling: which controls show, which are operable, what the output button
+// reads and where the relay column stands, from what the connected class offers (its
+// profile row), the link state and the function FUNCTION shows.
 #include "app/enable_controls.h"
 
 #include <string>
@@ -11,9 +14,9 @@
 
 namespace {
 
-using decade::IsOpenOrShort;
+using decade::DecadeProfile;
 using decade::IsSensorCurve;
-using decade::fn::kBasic;
+using decade::IsStandardSensor;
 
 void Show(int control, int visible) {
     ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_VISIBLE, visible);
@@ -29,9 +32,6 @@ void Left(int control, int left) {
 }
 void Label(int control, const std::string& label) {
     ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_LABEL_TEXT, label);
-}
-void Arrows(int shown) {
-    ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_SHOW_INCDEC_ARROWS, shown);
 }
 
 int ReadFunction() {
@@ -59,126 +59,105 @@ void Reset() {
     Left(LED_OUTPUT, kLedLeft);
 }
 
+// VALUE is operable for the functions whose value can be set.
+void ShowValue(const DecadeProfile& p, int f, int closed) {
+    if (p.valueFor.Has(f)) Dim(VALUE, closed);
+    ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_SHOW_INCDEC_ARROWS, p.valueArrows ? 1 : 0);
+}
+
 // UNIT and RNULA matter for the sensor curves only.
-void UnitAndR0(int f, int closed) {
-    Show(UNIT, 1);
-    Show(RNULA, 1);
+void ShowSensorControls(const DecadeProfile& p, int f, int closed) {
     const int dimmed = IsSensorCurve(f) ? closed : 1;
-    Dim(UNIT, dimmed);
-    Dim(RNULA, dimmed);
+    if (p.unit) {
+        Show(UNIT, 1);
+        Dim(UNIT, dimmed);
+    }
+    if (p.r0) {
+        Show(RNULA, 1);
+        Dim(RNULA, dimmed);
+    }
 }
 
-// Classes 1 and 2 (and any model index the program does not know).
-void ResistanceDecade(int closed) {
-    Label(CMD_OUTPUT, RunLabel());
+// THRESHOLD has its place where the class's read asks it; it shows while the decade of
+// the link takes one, and is operable where the value is.
+void ShowThreshold(const DecadeProfile& p, int f, int closed) {
+    if (!decade::ReadsThreshold(p)) return;
     Show(THRESHOLD, thresholdAvailable);
-    Arrows(0);
-    const int f = ReadFunction();
-    UnitAndR0(f, closed);
-    if (IsOpenOrShort(f) || IsTimingPreset(f)) {
-        Dim(THRESHOLD, 1);
-    } else {
-        Dim(VALUE, closed);
-        Dim(THRESHOLD, thresholdAvailable == 1 ? closed : 1);
+    Dim(THRESHOLD, p.valueFor.Has(f) && thresholdAvailable == 1 ? closed : 1);
+}
+
+// The standard and the scale of the sensor types; the scale belongs to IEC 751 alone.
+void ShowStandardAndScale(const DecadeProfile& p, int f, int closed) {
+    if (p.standard) Show(RING_STANDARD, 1);
+    if (p.scale) Show(RING_SCALE, 1);
+    if (!IsStandardSensor(f)) {
+        if (p.standard) Dim(RING_STANDARD, 1);
+        if (p.scale) Dim(RING_SCALE, 1);
+        return;
     }
-    if (IsTimingPreset(f)) Show(CMD_OUTPUT, 1);
-    Top(CMD_OUTPUT, 179);
-    Top(LED_OUTPUT, 158);
-}
-
-void Class3(int closed) {
-    const int f = ReadFunction();
-    if (IsTimingPreset(f)) {
-        Label(CMD_OUTPUT, RunLabel());
-    } else {
-        Label(CMD_OUTPUT, OutputLabel());
-        Dim(VALUE, closed);
-        Show(LED_OUTPUT, 1);
-        Left(CMD_SHORT, kClass3ShortLeft);
-        Left(CMD_OUTPUT, kClass3OutputLeft);
-        Left(LED_SHORT, kClass3ShortLedLeft);
-        Left(LED_OUTPUT, kClass3OutputLedLeft);
-        Show(CMD_SHORT, 1);
-        Top(CMD_SHORT, 169);
-        Show(LED_SHORT, 1);
-        Top(LED_SHORT, 148);
-    }
-    Arrows(0);
-    UnitAndR0(f, closed);
-    Show(CMD_OUTPUT, 1);
-    Top(CMD_OUTPUT, 169);
-    Top(LED_OUTPUT, 148);
-}
-
-void Class4(int closed) {
-    const int f = ReadFunction();
-    if (f == kBasic || IsUserFunction(f)) {
-        Label(CMD_OUTPUT, OutputLabel());
-        Dim(VALUE, closed);
-    } else {
-        Label(CMD_OUTPUT, RunLabel());
-    }
-    Show(CMD_OUTPUT, 1);
-    Show(CMD_GND, 1);
-    Show(LED_GND, 1);
-    if (!IsTimingPreset(f)) Show(LED_OUTPUT, 1);
-    Arrows(1);
-    Top(CMD_OUTPUT, 139);
-    Top(LED_OUTPUT, 118);
-}
-
-void Class5(int closed) {
-    ReadFunction();  // read like the other classes; a capacitance decade has one function
-    Label(CMD_OUTPUT, OutputLabel());
-    Dim(VALUE, closed);
-    Show(CMD_OUTPUT, 1);
-    Show(LED_OUTPUT, 1);
-    Arrows(1);
-    Show(CMD_GND, 1);
-    Show(LED_GND, 1);
-    Top(CMD_OUTPUT, 139);
-    Top(LED_OUTPUT, 118);
-}
-
-void Class6(int closed) {
-    Show(RING_STANDARD, 1);
-    Show(RING_SCALE, 1);
-    Arrows(0);
-    const int f = ReadFunction();
-    if (decade::IsClass6IecSensor(f)) {
-        Dim(RING_STANDARD, closed);
+    if (p.standard) Dim(RING_STANDARD, closed);
+    if (p.scale) {
         int standard = 0;
         ui::GetCtrlVal(panelHandle, RING_STANDARD, &standard);
         Dim(RING_SCALE, standard == 0 ? closed : 1);
-    } else {
-        Dim(RING_STANDARD, 1);
-        Dim(RING_SCALE, 1);
     }
-    if (!IsOpenOrShort(f)) Dim(VALUE, closed);
 }
 
-void Class7(int closed) {
-    const int f = ReadFunction();
-    if (f == kBasic) {
-        Label(CMD_OUTPUT, OutputLabel());
-        Dim(VALUE, closed);
-        Show(LED_OUTPUT, 1);
-    } else {
-        Label(CMD_OUTPUT, RunLabel());
+// The output button reads "Output" where it switches the output of a value that can be
+// set, "Run" where it starts a program; a class with only a run button shows it for a
+// timing preset. The output LED shows where the button switches the output.
+void ShowOutputButton(const DecadeProfile& p, int f) {
+    const bool relay = p.output != decade::OutputButton::None;
+    if (!relay && !p.runButton) return;
+    Label(CMD_OUTPUT, relay && p.valueFor.Has(f) ? OutputLabel() : RunLabel());
+    if (relay || IsTimingPreset(f)) Show(CMD_OUTPUT, 1);
+    if (relay && p.outputFor.Has(f)) Show(LED_OUTPUT, 1);
+}
+
+// The relay pairs the class has, where its arrangement puts them.
+void ArrangeRelayColumn(const DecadeProfile& p, int f) {
+    if (p.ground != decade::GroundRelay::None) {
+        Show(CMD_GND, 1);
+        Show(LED_GND, 1);
     }
-    Show(CMD_OUTPUT, 1);
-    Show(CMD_SHORT, 1);
-    Show(LED_SHORT, 1);
-    Arrows(1);
-    Show(CMD_GND, 1);
-    Show(LED_GND, 1);
-    // Ground, short and output one above the other, 70 pixels apart.
-    Top(LED_GND, 18);
-    Top(LED_SHORT, 88);
-    Top(LED_OUTPUT, 158);
-    Top(CMD_GND, 39);
-    Top(CMD_SHORT, 109);
-    Top(CMD_OUTPUT, 179);
+    switch (ArrangementOf(p)) {
+        case RelayArrangement::None:
+            break;
+        case RelayArrangement::Button:
+            Top(CMD_OUTPUT, kTopOutput);
+            Top(LED_OUTPUT, kTopOutputLed);
+            break;
+        case RelayArrangement::BelowGround:
+            Top(CMD_OUTPUT, 139);
+            Top(LED_OUTPUT, 118);
+            break;
+        case RelayArrangement::SideBySide:
+            // The run button of a program stands alone at the column's place.
+            if (p.outputFor.Has(f)) {
+                Left(CMD_SHORT, kRowShortLeft);
+                Left(CMD_OUTPUT, kRowOutputLeft);
+                Left(LED_SHORT, kRowShortLedLeft);
+                Left(LED_OUTPUT, kRowOutputLedLeft);
+                Show(CMD_SHORT, 1);
+                Top(CMD_SHORT, 169);
+                Show(LED_SHORT, 1);
+                Top(LED_SHORT, 148);
+            }
+            Top(CMD_OUTPUT, 169);
+            Top(LED_OUTPUT, 148);
+            break;
+        case RelayArrangement::Stacked:
+            Show(CMD_SHORT, 1);
+            Show(LED_SHORT, 1);
+            // Ground, short and output one above the other, 70 pixels apart.
+            Top(LED_GND, 18);
+            Top(LED_SHORT, 88);
+            Top(LED_OUTPUT, 158);
+            Top(CMD_GND, 39);
+            Top(CMD_SHORT, 109);
+            Top(CMD_OUTPUT, 179);
+            break;
+    }
 }
 
 }  // namespace
@@ -186,28 +165,16 @@ void Class7(int closed) {
 void EnableControls() {
     const int closed = connected == 0 ? 1 : 0;
     Reset();
-    using decade::ControlLayout;
-    switch (decade::ProfileOf(decadeModel).layout) {
-        case ControlLayout::None:
-            break;  // no decade: the reset is the whole picture
-        case ControlLayout::Resistance:
-            ResistanceDecade(closed);
-            break;
-        case ControlLayout::V330:
-            Class3(closed);
-            break;
-        case ControlLayout::V150:
-            Class4(closed);
-            break;
-        case ControlLayout::V151:
-            Class5(closed);
-            break;
-        case ControlLayout::V211:
-            Class6(closed);
-            break;
-        case ControlLayout::V090:
-            Class7(closed);
-            break;
+    const DecadeProfile& profile = decade::ProfileOf(decadeModel);
+    // No decade: the reset is the whole picture (VALUE keeps its arrows).
+    if (profile.model != decade::ModelClass::None) {
+        const int f = ReadFunction();
+        ShowValue(profile, f, closed);
+        ShowSensorControls(profile, f, closed);
+        ShowThreshold(profile, f, closed);
+        ShowStandardAndScale(profile, f, closed);
+        ShowOutputButton(profile, f);
+        ArrangeRelayColumn(profile, f);
     }
     Dim(FUNCTION, closed);
     for (int control : {NUM_ADR, RATE, SERIAL, RING}) Dim(control, 1 - closed);

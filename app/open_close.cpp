@@ -78,21 +78,10 @@ void ShowWarning(const Warning& w, const std::string& reason) {
     ui::MessagePopup(texts::Message(texts::kWarning), text, reason);
 }
 
-int FailOpen(const Warning& w, const std::string& reason) {
-    ShowWarning(w, reason);
-    CloseCommunic();
-    return 0;
-}
-
-// Why the open's exchanges failed, or fallback when they all went through.
-std::string LinkReasonOr(const std::string& fallback) {
-    return panelSession.LinkFailed() ? panelSession.Result().reason : fallback;
-}
-
 // The FUNCTION ring: the functions of the class, the presets with their names.
-void FillFunctionList() {
+void FillFunctionList(const std::vector<decade::ListedFunction>& list) {
     ui::ClearListCtrl(panelHandle, FUNCTION);
-    for (const decade::ListedFunction& f : panelSession.ReadFunctionList()) {
+    for (const decade::ListedFunction& f : list) {
         if (f.presetKind < 0) {
             InsertFunction(f.code);
         } else {
@@ -181,56 +170,74 @@ void FinishHandlerSequence() {
     if (connected && LinkLost(panelSession.link)) ClosePanelAfterHangUp();
 }
 
+namespace {
+
+// The box of an open that failed at step.
+const Warning& WarningOf(decade::OpenStep step) {
+    switch (step) {
+        case decade::OpenStep::Link:
+            return linkType != 0 ? kNoGpib : kNoSerialPort;
+        case decade::OpenStep::Identity:
+            return kNoDecade;
+        default:
+            return kCommunicationFailed;
+    }
+}
+
+// The panel's side of the session's open: each step shown as it is done, a failure said
+// before the session lets the link go.
+class PanelOpen : public decade::OpenObserver {
+  public:
+    void Identified() override { SetName(); }
+
+    void RemoteStarted() override {
+        const decade::DecadeProfile& profile = panelSession.Profile();
+        if (profile.openShowsValue) ui::SetCtrlVal(panelHandle, VALUE, decade::kOpenValue);
+        if (!profile.threshold) ui::SetCtrlAttribute(panelHandle, THRESHOLD, ui::ATTR_VISIBLE, 0);
+    }
+
+    void FunctionsListed(const std::vector<decade::ListedFunction>& list) override {
+        FillFunctionList(list);
+    }
+
+    void FunctionSelected(int function) override {
+        ui::SetCtrlVal(panelHandle, FUNCTION, function);
+    }
+
+    // The read starts from what the controls show, as every refresh does.
+    void ReadingState(decade::DecadeState& shown) override {
+        AdjustUnitRing();
+        EnableControls();
+        shown = ShownState();
+    }
+
+    void StateFound(const decade::StateRead& read) override { PaintState(read); }
+
+    // Said while the link is still open: the session closes it (or lets a GPIB device that
+    // is gone go) once the box is answered. A cancel left from the open ends with that close.
+    void OpenFailed(decade::OpenStep step, const ExchangeResult& result) override {
+        ShowWarning(WarningOf(step), result.reason);
+        linkthread::ClearCancel();
+    }
+};
+
+}  // namespace
+
 int OpenCommunic() {
     // A link still open is closed on the settings it was opened with, before the new ones
     // are read; otherwise its port would stay open and the new one get its local command.
     if (connected) CloseCommunic();
     const LinkBusy busy;
-    panelSession.BeginSequence(false);
     ui::GetCtrlVal(panelHandle, RING, &linkType);
     ui::GetCtrlVal(panelHandle, NUM_ADR, &gpibAddress);
     ui::GetCtrlVal(panelHandle, SERIAL, &comPort);
     ui::GetCtrlVal(panelHandle, RATE, &baudRate);
 
     panelSession.link.whenGoneWhileIdle = LinkHungUp;
-    std::string reason;
-    if (!panelSession.OpenLink(PanelLinkSettings(), reason)) {
-        return FailOpen(linkType != 0 ? kNoGpib : kNoSerialPort, reason);
-    }
-
-    const std::string identity = panelSession.Identify();
-    SetName();
-    if (panelSession.Model() == decade::ModelClass::None) {
-        return FailOpen(kNoDecade, LinkReasonOr("the identity reply \"" + identity +
-                                                "\" names no known decade"));
-    }
-
-    const decade::DecadeProfile& profile = panelSession.Profile();
-    panelSession.StartRemote();
-    if (profile.openShowsValue) ui::SetCtrlVal(panelHandle, VALUE, decade::kOpenValue);
-    if (!profile.threshold) ui::SetCtrlAttribute(panelHandle, THRESHOLD, ui::ATTR_VISIBLE, 0);
-
-    // A class with one function asks nothing and selects nothing.
-    const bool oneFunction = profile.functionQuery.command.empty();
-    const int function = panelSession.PresentFunction();
-    FillFunctionList();
-    if (!oneFunction) {
-        panelSession.SelectFunction(function);
-        ui::SetCtrlVal(panelHandle, FUNCTION, function);
-    }
-    AdjustUnitRing();
-    EnableControls();
-    const bool refreshed = RefreshScreen() != 0;
-    if (panelSession.Result().outcome == LinkOutcome::LinkGone && !LinkLost(panelSession.link)) {
-        // A link found gone during the open or its refresh while its layer still holds it (a
-        // GPIB device off the bus): let go like a lost serial port, without a local command
-        // to a device that is not there.
-        ShowWarning(kCommunicationFailed, panelSession.Result().reason);
-        DropLink();
+    PanelOpen panel;
+    if (panelSession.Open(PanelLinkSettings(), panel).outcome != LinkOutcome::Done) {
+        ShowClosedState();  // the session let the link go
         return 0;
-    }
-    if (!refreshed || LinkLost(panelSession.link)) {
-        return FailOpen(kCommunicationFailed, LinkReasonOr("the link closed during the open"));
     }
     return 1;
 }

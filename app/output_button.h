@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/texts.h"
+#include "decade/profiles.h"
 
 // Captions of CMD_OUTPUT: the output switch, or the start of a program (timing preset).
 inline std::string OutputLabel() {
@@ -24,8 +25,27 @@ inline constexpr int kTopRelayLed = 38;
 inline constexpr int kTopOutput = 179;  // CMD_OUTPUT / LED_OUTPUT as loaded
 inline constexpr int kTopOutputLed = 158;
 
-// Class 3 puts output and short side by side.
-inline constexpr int kClass3OutputLeft = 473;
-inline constexpr int kClass3OutputLedLeft = 503;
-inline constexpr int kClass3ShortLeft = 593;
-inline constexpr int kClass3ShortLedLeft = 623;
+// Output and short side by side in one row.
+inline constexpr int kRowOutputLeft = 473;
+inline constexpr int kRowOutputLedLeft = 503;
+inline constexpr int kRowShortLeft = 593;
+inline constexpr int kRowShortLedLeft = 623;
+
+// How the relay column stands: it follows from the relays and the button a class offers.
+enum class RelayArrangement {
+    None,         // no button and no relay
+    Button,       // the output or run button alone, at its loaded place
+    BelowGround,  // the ground pair at its loaded place, the output pair below it
+    SideBySide,   // output and short in one row; a run button stands alone at the column's place
+    Stacked,      // ground, short and output one above the other, 70 pixels apart
+};
+
+inline RelayArrangement ArrangementOf(const decade::DecadeProfile& profile) {
+    const bool ground = profile.ground != decade::GroundRelay::None;
+    if (profile.shortRelay)
+        return ground ? RelayArrangement::Stacked : RelayArrangement::SideBySide;
+    if (ground) return RelayArrangement::BelowGround;
+    if (profile.output != decade::OutputButton::None || profile.runButton)
+        return RelayArrangement::Button;
+    return RelayArrangement::None;
+}

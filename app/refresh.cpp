@@ -26,7 +26,8 @@ void Show(int control, int visible) {
     ui::SetCtrlAttribute(panelHandle, control, ui::ATTR_VISIBLE, visible);
 }
 
-// What the controls show now: the read starts from it.
+}  // namespace
+
 decade::DecadeState ShownState() {
     decade::DecadeState shown;
     shown.function = ShownInt(FUNCTION);
@@ -41,6 +42,8 @@ decade::DecadeState ShownState() {
     return shown;
 }
 
+namespace {
+
 // VALUE with its decimals, its number and the label with prefix and unit.
 void PaintValue(const decade::ValueRead& read) {
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_PRECISION, read.value.decimals);
@@ -49,24 +52,23 @@ void PaintValue(const decade::ValueRead& read) {
     ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_LABEL_TEXT, label);
 }
 
-// The output button of the V330 class: a timing preset runs a program, so only the run
-// button shows; otherwise output and short side by side.
-void PaintV330Buttons(bool run) {
+// The output button as the decade's state has it: "Run" while it only starts a program,
+// with the output LED hidden; where output and short stand side by side, the run button
+// stands alone at the column's place.
+void PaintRunButton(bool run) {
     ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LABEL_TEXT,
                          run ? RunLabel() : OutputLabel());
+    if (ArrangementOf(panelSession.Profile()) != RelayArrangement::SideBySide) {
+        Show(LED_OUTPUT, run ? 0 : 1);
+        return;
+    }
     for (int control : {LED_OUTPUT, LED_SHORT, CMD_SHORT}) Show(control, run ? 0 : 1);
-    ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LEFT,
-                         run ? kRelayLeft : kClass3OutputLeft);
+    ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LEFT, run ? kRelayLeft : kRowOutputLeft);
 }
 
-// The V090 class: the output LED only while the button switches the output.
-void PaintV090Buttons(bool run) {
-    ui::SetCtrlAttribute(panelHandle, CMD_OUTPUT, ui::ATTR_LABEL_TEXT,
-                         run ? RunLabel() : OutputLabel());
-    Show(LED_OUTPUT, run ? 0 : 1);
-}
+}  // namespace
 
-void Paint(const decade::StateRead& read) {
+void PaintState(const decade::StateRead& read) {
     SetInt(FUNCTION, read.function);
     SetInt(UNIT, read.unit);
     SetInt(RING_SCALE, read.scale);
@@ -80,21 +82,13 @@ void Paint(const decade::StateRead& read) {
     if (read.valueSettable) {
         ui::SetCtrlAttribute(panelHandle, VALUE, ui::ATTR_DIMMED, *read.valueSettable ? 0 : 1);
     }
-    if (read.runButton) {
-        if (panelSession.Profile().layout == decade::ControlLayout::V330) {
-            PaintV330Buttons(*read.runButton);
-        } else {
-            PaintV090Buttons(*read.runButton);
-        }
-    }
+    if (read.runButton) PaintRunButton(*read.runButton);
 }
-
-}  // namespace
 
 int RefreshScreen(decade::StateRead* found) {
     decade::StateRead read;
     const bool done = panelSession.ReadState(ShownState(), read);
-    Paint(read);
+    PaintState(read);
     if (found != nullptr) *found = read;
     return done ? 1 : 0;
 }

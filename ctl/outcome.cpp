@@ -86,8 +86,8 @@ std::optional<std::string> Unsendable(double value, bool r0) {
     std::size_t lead = decade::cmd::kSetR0.size();
     if (!r0) {
         lead = 0;
-        for (int model = 1; model < decade::kModelClassCount; ++model) {
-            lead = std::max(lead, decade::ProfileOf(model).valueCommand.size() + 1);
+        for (const decade::DecadeProfile& profile : decade::Profiles()) {
+            lead = std::max(lead, profile.valueCommand.size() + 1);
         }
     }
     const std::size_t room = kMaxCommandLength - lead;

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "decade/model.h"
+#include "decade/profiles.h"
 #include "link/communic.h"
 #include "platform/text.h"
 
@@ -14,11 +14,10 @@ using decade::ModelClass;
 constexpr int C(ModelClass model) {
     return decade::ClassNumber(model);
 }
-}  // namespace
 
 // Search order matters: a token that contains another one comes first, so "V330A" is not
 // taken for a "V330" and "LTV212" not for a "V212".
-constexpr ModelToken kModelTokens[24] = {
+constexpr ModelToken kTokenRows[] = {
     {"LTVV210", C(ModelClass::V210), "LTV 210"},
     {"LTV212", C(ModelClass::V212), "LTV 212"},
     {"LTV330", C(ModelClass::V330), "LTV 330"},
@@ -44,6 +43,9 @@ constexpr ModelToken kModelTokens[24] = {
     {"V342", C(ModelClass::V330), "V342"},
     {"V090", C(ModelClass::V090), "V090"},
 };
+}  // namespace
+
+constinit const std::span<const ModelToken> kModelTokens{kTokenRows};
 
 namespace {
 

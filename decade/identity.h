@@ -2,6 +2,7 @@
 // serial number and firmware version an identity reply carries.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,7 @@ struct ModelToken {
 };
 
 // The token table, in search order (longer tokens before the ones they contain).
-extern const ModelToken kModelTokens[24];
+extern const std::span<const ModelToken> kModelTokens;
 
 namespace decade {
 

@@ -1,30 +1,9 @@
-// Model classes and function codes by name. A class groups the decades that speak one
-// command dialect; a function code is what the FUNCTION ring holds for one function.
+// Function codes by name, and the kinds they fall into. What FUNCTION holds for one
+// function is its code; the model classes are named beside their profiles
+// (decade/profiles.h).
 #pragma once
 
 namespace decade {
-
-// The model class of a decade; the number is what the panel's decadeModel holds.
-enum class ModelClass : int {
-    None = 0,  // no decade identified
-    V210 = 1,  // resistance and sensor curves, letter dialect
-    V212 = 2,  // as V210, with a threshold
-    V330 = 3,  // command words, LF line end
-    V150 = 4,  // capacitance, letter dialect with command words, LF line end
-    V151 = 5,  // capacitance set through its value alone
-    V211 = 6,  // resistance and the IEC/other sensors, letter dialect
-    V090 = 7,  // resistance with short and ground relays, command words
-};
-
-inline constexpr int kModelClassCount = 8;  // None and the seven classes
-
-inline ModelClass ClassOf(int decadeModel) {
-    if (decadeModel < 0 || decadeModel >= kModelClassCount) return ModelClass::None;
-    return static_cast<ModelClass>(decadeModel);
-}
-inline constexpr int ClassNumber(ModelClass model) {
-    return static_cast<int>(model);
-}
 
 // Function codes.
 namespace fn {
@@ -62,12 +41,47 @@ inline constexpr bool IsPreset(int code) {
 inline constexpr bool IsSensorCurve(int code) {
     return code >= fn::kPt385_68 && code <= fn::kNickel;
 }
-// The V211 platinum sensors that follow a standard and a scale (IEC 751 or the other one).
-inline constexpr bool IsClass6IecSensor(int code) {
+// The platinum sensor types that follow a standard and a scale (IEC 751 or the other one).
+inline constexpr bool IsStandardSensor(int code) {
     return code >= fn::kPt100 && code <= fn::kPt1000;
 }
 inline constexpr bool IsOpenOrShort(int code) {
     return code == fn::kOpen || code == fn::kShort;
+}
+
+// The kinds of function, one bit each, so that a class names the functions a control
+// works for as a set (FunctionSet below).
+enum FunctionKind : unsigned {
+    kBasicFunction = 1u << 0,    // resistance, or capacitance
+    kSensorCurves = 1u << 1,     // the platinum and nickel curves
+    kOpenAndShort = 1u << 2,     // the open and the short function
+    kUserFunctions = 1u << 3,    // user-function presets
+    kTimingPresets = 1u << 4,    // timing presets: each runs a program
+    kSensorTypes = 1u << 5,      // the sensor types that follow a standard, and the nickel ones
+    kUnknownFunction = 1u << 6,  // a code no function has
+};
+inline constexpr unsigned kEveryKind = (1u << 7) - 1;
+
+inline constexpr unsigned KindOf(int code) {
+    if (code == fn::kBasic) return kBasicFunction;
+    if (IsSensorCurve(code)) return kSensorCurves;
+    if (IsOpenOrShort(code)) return kOpenAndShort;
+    if (IsUserFunction(code)) return kUserFunctions;
+    if (IsTimingPreset(code)) return kTimingPresets;
+    if (code >= fn::kPt100 && code <= fn::kNi1000) return kSensorTypes;
+    return kUnknownFunction;
+}
+
+// A set of functions by their kinds.
+struct FunctionSet {
+    unsigned kinds = 0;
+    constexpr bool Has(int code) const { return (kinds & KindOf(code)) != 0; }
+};
+inline constexpr FunctionSet Only(unsigned kinds) {
+    return {kinds};
+}
+inline constexpr FunctionSet AllBut(unsigned kinds) {
+    return {kEveryKind & ~kinds};
 }
 
 }  // namespace decade

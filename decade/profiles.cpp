@@ -1,7 +1,7 @@
 // The dialects of the model classes, one row each, and the command tables they share.
 #include "decade/profiles.h"
 
-#include <array>
+#include <iterator>
 
 namespace decade {
 
@@ -37,57 +37,78 @@ constexpr Command kLocal{":SYST:LOC", false};
 constexpr FunctionQuery kStatusQuery{"V?", 1, true};
 constexpr FunctionQuery kFunctionQuery{"F?", 0, false};
 
+// The rows read across: the dialect first, then what the class offers.
 constexpr DecadeProfile kResistanceRow{
     .model = ModelClass::V210, .lineEnd = kCrLf, .remote = kRemote, .local = kLocal,
     .functionQuery = kStatusQuery, .functions = kResistanceList,
     .characters = CharacterColumn::General, .selection = Selection::ShortCommand,
     .valueCommand = "A", .refresh = RefreshSequence::Resistance,
-    .layout = ControlLayout::Resistance};
+    .unit = true, .r0 = true, .runButton = true,
+    .valueFor = AllBut(kOpenAndShort | kTimingPresets)};
 
 // One row per class, by class number.
-constexpr std::array<DecadeProfile, kModelClassCount> kProfiles{{
-    // No decade: speaks like the first class, arranges nothing.
+constexpr DecadeProfile kProfiles[] = {
+    // No decade: speaks like the first class, offers nothing.
     {.model = ModelClass::None, .lineEnd = kCrLf, .remote = kRemote, .local = kLocal,
      .functionQuery = kStatusQuery, .functions = kResistanceList,
      .characters = CharacterColumn::General, .selection = Selection::ShortCommand,
-     .valueCommand = "A", .refresh = RefreshSequence::Resistance,
-     .layout = ControlLayout::None},
+     .valueCommand = "A", .refresh = RefreshSequence::Resistance},
     kResistanceRow,
     {.model = ModelClass::V212, .lineEnd = kCrLf, .remote = kRemote, .local = kLocal,
      .functionQuery = kStatusQuery, .functions = kResistanceList,
      .characters = CharacterColumn::General, .selection = Selection::ShortCommand,
-     .valueCommand = "A", .threshold = true, .refresh = RefreshSequence::Resistance,
-     .layout = ControlLayout::Resistance},
+     .valueCommand = "A", .refresh = RefreshSequence::Resistance,
+     .unit = true, .r0 = true, .threshold = true, .runButton = true,
+     .valueFor = AllBut(kOpenAndShort | kTimingPresets)},
     {.model = ModelClass::V330, .lineEnd = kLf, .remote = kRemote, .local = kLocal,
      .functionQuery = kStatusQuery, .functions = kV330List,
      .characters = CharacterColumn::V330, .selection = Selection::QueryThenSet,
-     .valueCommand = "A", .kelvin = true, .output = OutputButton::Toggle,
-     .shortRelay = true, .newFirmwareAbove = 1.0265, .refresh = RefreshSequence::V330,
-     .layout = ControlLayout::V330},
+     .valueCommand = "A", .newFirmwareAbove = 1.0265, .refresh = RefreshSequence::V330,
+     .unit = true, .kelvin = true, .r0 = true, .output = OutputButton::Toggle,
+     .runButton = true, .shortRelay = true,
+     .valueFor = AllBut(kTimingPresets), .outputFor = AllBut(kTimingPresets)},
     {.model = ModelClass::V150, .lineEnd = kLf, .remote = kRemote, .local = kLocal,
      .functionQuery = kFunctionQuery, .functions = kV150List,
      .characters = CharacterColumn::General, .selection = Selection::ShortCommand,
-     .valueCommand = "A", .capacitance = true, .output = OutputButton::Toggle,
-     .ground = GroundRelay::Letters, .newFirmwareAbove = 1.0095,
-     .refresh = RefreshSequence::Capacitance, .layout = ControlLayout::V150},
+     .valueCommand = "A", .capacitance = true, .newFirmwareAbove = 1.0095,
+     .refresh = RefreshSequence::Capacitance,
+     .output = OutputButton::Toggle, .runButton = true, .ground = GroundRelay::Letters,
+     .valueArrows = true, .valueFor = Only(kBasicFunction | kUserFunctions),
+     .outputFor = AllBut(kTimingPresets)},
     {.model = ModelClass::V151, .lineEnd = kCrLf, .remote = {"L0", true},
      .remoteOverGpib = true, .local = {"L1", true}, .functionQuery = {},
      .functions = kV151List, .characters = CharacterColumn::General,
      .selection = Selection::None, .valueCommand = "A", .openValueExponent = -9,
-     .openShowsValue = true, .capacitance = true, .output = OutputButton::ValueSwitch,
-     .ground = GroundRelay::Letters, .refresh = RefreshSequence::V151,
-     .layout = ControlLayout::V151},
+     .openShowsValue = true, .capacitance = true, .refresh = RefreshSequence::V151,
+     .output = OutputButton::ValueSwitch, .ground = GroundRelay::Letters,
+     .valueArrows = true, .valueFor = AllBut(0), .outputFor = AllBut(0)},
     {.model = ModelClass::V211, .lineEnd = kCrLf, .remote = kRemote, .local = kLocal,
      .functionQuery = kStatusQuery, .functions = kV211List,
      .characters = CharacterColumn::V211, .selection = Selection::ShortCommand,
-     .valueCommand = "A", .refresh = RefreshSequence::V211, .layout = ControlLayout::V211},
+     .valueCommand = "A", .refresh = RefreshSequence::V211,
+     .standard = true, .scale = true, .valueFor = AllBut(kOpenAndShort)},
     {.model = ModelClass::V090, .lineEnd = kCrLf, .remote = kRemote, .local = kLocal,
      .functionQuery = kFunctionQuery, .functions = kV090List,
      .characters = CharacterColumn::V090, .selection = Selection::ResOnly,
      .valueCommand = "RES", .valueErrorQueue = true, .valueBasicOnly = true,
-     .output = OutputButton::Toggle, .ground = GroundRelay::Words, .shortRelay = true,
-     .refresh = RefreshSequence::V090, .layout = ControlLayout::V090},
-}};
+     .refresh = RefreshSequence::V090,
+     .output = OutputButton::Toggle, .runButton = true, .shortRelay = true,
+     .ground = GroundRelay::Words, .valueArrows = true,
+     .valueFor = Only(kBasicFunction), .outputFor = Only(kBasicFunction)},
+};
+
+// Each row stands at its class's number, and what a row offers holds together.
+constexpr bool RowsHoldTogether() {
+    for (std::size_t i = 0; i < std::size(kProfiles); ++i) {
+        const DecadeProfile& p = kProfiles[i];
+        if (ClassNumber(p.model) != static_cast<int>(i)) return false;
+        if (p.kelvin && !p.unit) return false;                  // K is an item of UNIT
+        if (p.threshold && !ReadsThreshold(p)) return false;    // what is offered is read
+        if (p.outputFor.kinds != 0 && p.output == OutputButton::None) return false;
+    }
+    return true;
+}
+static_assert(RowsHoldTogether());
 
 // What a function character stands for, per column. Two entries are not codes but
 // questions to the decade: which user-function or which timing preset is selected.
@@ -99,7 +120,7 @@ struct CharacterRow {
     int v090;
 };
 
-constexpr std::array<CharacterRow, 11> kCharacterTable{{
+constexpr CharacterRow kCharacterTable[] = {
     //  char  general            V330               V211         V090
     {'0', fn::kBasic,        fn::kBasic,        fn::kBasic,  fn::kBasic},
     {'1', fn::kPt385_68,     fn::kPt385_68,     fn::kPt100,  kAskTiming},
@@ -112,7 +133,7 @@ constexpr std::array<CharacterRow, 11> kCharacterTable{{
     {'8', kAskTiming,        kAskTiming,        fn::kNone,   fn::kNone},
     {'O', fn::kOpen,         fn::kBasic,        fn::kOpen,   fn::kOpen},
     {'S', fn::kShort,        fn::kBasic,        fn::kShort,  fn::kShort},
-}};
+};
 
 // Short commands of the letter dialect. The digit is the one the decade reports the
 // function with, so the codes 5 to 7 run backwards.
@@ -120,17 +141,17 @@ struct ShortCommandRow {
     int code;
     std::string_view command;
 };
-constexpr std::array<ShortCommandRow, 15> kShortCommands{{
+constexpr ShortCommandRow kShortCommands[] = {
     {fn::kBasic,    "F0"}, {fn::kPt385_68, "F1"}, {fn::kPt385_90, "F2"}, {fn::kPt3916, "F3"},
     {fn::kPt3926,   "F6"}, {fn::kPtUser,   "F5"}, {fn::kNickel,   "F4"}, {fn::kOpen,   "FO"},
     {fn::kShort,    "FS"}, {fn::kPt100,    "F1"}, {fn::kPt200,    "F2"}, {fn::kPt500,  "F3"},
     {fn::kPt1000,   "F4"}, {fn::kNi100,    "F5"}, {fn::kNi1000,   "F6"},
-}};
+};
 constexpr std::string_view kSelectUserFunction = "F7";
 constexpr std::string_view kSelectTiming = "F8";
 
 // The V330 class selects a fixed function with the function's present value.
-constexpr std::array<QuerySelect, 7> kQuerySelections{{
+constexpr QuerySelect kQuerySelections[] = {
     {fn::kBasic,    "RES?",  "RES ",  ""},
     {fn::kPt385_68, "PLAT?", "PLAT ", "PLAT:STAN PT385A"},
     {fn::kPt385_90, "PLAT?", "PLAT ", "PLAT:STAN PT385B"},
@@ -138,14 +159,14 @@ constexpr std::array<QuerySelect, 7> kQuerySelections{{
     {fn::kPt3926,   "PLAT?", "PLAT ", "PLAT:STAN PT3926"},
     {fn::kPtUser,   "PLAT?", "PLAT ", "PLAT:STAN USER"},
     {fn::kNickel,   "NICK?", "NICK ", ""},
-}};
+};
 
-constexpr std::array<PresetCommands, 2> kPresetCommands{{
+constexpr PresetCommands kPresetCommands[] = {
     {"UFUN:CURV:PCO?", "UFUN:CURV:SEL?", "UFUN:CURV:SEL ", "UFUN:CURV:PRES:NAME?",
      "UFUN:CURV:PRES", ":NAME?", fn::kUserFunctionBase},
     {"TIM:PCO?",       "TIM:SEL?",       "TIM:SEL ",       "TIM:PRES:NAME?",
      "TIM:PRES",       ":NAME?", fn::kTimingBase},
-}};
+};
 
 // clang-format on
 
@@ -165,10 +186,23 @@ int Column(const CharacterRow& row, CharacterColumn column) {
 
 }  // namespace
 
+std::span<const DecadeProfile> Profiles() {
+    return kProfiles;
+}
+
+namespace {
+bool KnownClass(int decadeModel) {
+    return decadeModel >= 0 && static_cast<std::size_t>(decadeModel) < std::size(kProfiles);
+}
+}  // namespace
+
+ModelClass ClassOf(int decadeModel) {
+    return KnownClass(decadeModel) ? kProfiles[static_cast<std::size_t>(decadeModel)].model
+                                   : ModelClass::None;
+}
+
 const DecadeProfile& ProfileOf(int decadeModel) {
-    if (decadeModel >= 0 && decadeModel < kModelClassCount) {
-        return kProfiles[static_cast<std::size_t>(decadeModel)];
-    }
+    if (KnownClass(decadeModel)) return kProfiles[static_cast<std::size_t>(decadeModel)];
     return kResistanceRow;  // a class the program does not know speaks like the first
 }
 

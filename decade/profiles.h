@@ -1,7 +1,8 @@
-// One profile per model class: what makes the dialect of a class different, in one table
-// (decade/profiles.cpp) that reads like the model and command tables it comes from. The
-// rest of the program asks the profile of the connected class instead of comparing class
-// numbers; every command text is in the table or in decade/commands.h beside it.
+// One profile per model class: what makes the dialect of a class different and what the
+// class offers, in one table (decade/profiles.cpp) that reads like the model and command
+// tables it comes from. The rest of the program asks the profile of the connected class
+// instead of comparing class numbers; every command text is in the table or in
+// decade/commands.h beside it.
 #pragma once
 
 #include <span>
@@ -10,6 +11,23 @@
 #include "decade/model.h"
 
 namespace decade {
+
+// The model class of a decade, by the row of the profile table that describes it; the
+// number is what the panel's decadeModel holds.
+enum class ModelClass : int {
+    None = 0,  // no decade identified
+    V210 = 1,  // resistance and sensor curves, letter dialect
+    V212 = 2,  // as V210, with a threshold
+    V330 = 3,  // command words, LF line end
+    V150 = 4,  // capacitance, letter dialect with command words, LF line end
+    V151 = 5,  // capacitance set through its value alone
+    V211 = 6,  // resistance and the IEC/other sensors, letter dialect
+    V090 = 7,  // resistance with short and ground relays, command words
+};
+
+inline constexpr int ClassNumber(ModelClass model) {
+    return static_cast<int>(model);
+}
 
 // Entries of the FUNCTION ring: a plain code, a probed code (listed only when the decade
 // accepts its selection), or the user-function and timing preset lists.
@@ -67,11 +85,10 @@ enum class RefreshSequence {
     V090,         // "F?", the resistance display, output, short, ground
 };
 
-// How the panel arranges its controls for the class.
-enum class ControlLayout { None, Resistance, V330, V150, V151, V211, V090 };
-
 struct DecadeProfile {
     ModelClass model;
+
+    // ----- The dialect. -----
     std::string_view lineEnd;
     Command remote;               // sent after the identity
     bool remoteOverGpib = false;  // also on a GPIB link (else RS-232 only)
@@ -79,31 +96,53 @@ struct DecadeProfile {
     FunctionQuery functionQuery;
     std::span<const FunctionEntry> functions;
     CharacterColumn characters;
-    Selection selection;
+    Selection selection;            // None: one function, FUNCTION selects nothing
     std::string_view valueCommand;  // followed by the value in plain decimals
     bool valueErrorQueue = false;   // "*CLS", the value, "SYST:ERR?" instead of an "Ok"
-    bool valueBasicOnly = false;    // the value is set only on the basic function
+    bool valueBasicOnly = false;    // the value is sent only on the basic function
     int openValueExponent = 0;      // with openShowsValue: the prefix VALUE opens in
     bool openShowsValue = false;    // VALUE shows kOpenValue at the open
     bool capacitance = false;       // the basic function is a capacitance in farads
-    bool threshold = false;         // THRESHOLD ("W") is offered
-    bool kelvin = false;            // UNIT offers K
-    OutputButton output = OutputButton::None;
-    GroundRelay ground = GroundRelay::None;
-    bool shortRelay = false;        // "OUTP:SHOR 0" / "OUTP:SHOR 1", then the relays settle
     double newFirmwareAbove = 0.0;  // firmware above this selects presets by number
     RefreshSequence refresh;
-    ControlLayout layout;
+
+    // ----- What the class offers: a control on the panel and a word of ombrastel-ctl
+    // each. The panel arranges itself from these alone. -----
+    bool unit = false;       // UNIT: the temperature unit of the sensor curves
+    bool kelvin = false;     // UNIT also offers K
+    bool r0 = false;         // RNULA: R0 of the sensor curves
+    bool standard = false;   // RING_STANDARD: the standard of the sensor types
+    bool scale = false;      // RING_SCALE: the temperature scale of the IEC 751 standard
+    bool threshold = false;  // THRESHOLD ("W"): the decade takes one (thresholdAvailable)
+    OutputButton output = OutputButton::None;  // the output relay and how it is switched
+    bool runButton = false;   // the output button starts the program of a timing preset
+    bool shortRelay = false;  // "OUTP:SHOR 0" / "OUTP:SHOR 1", then the relays settle
+    GroundRelay ground = GroundRelay::None;
+    bool valueArrows = false;  // VALUE shows its increment and decrement arrows
+    FunctionSet valueFor{};    // the functions whose value can be set from VALUE
+    // The functions for which the output button switches the output (its LED is shown);
+    // for the others it only starts a program, or does nothing where none runs.
+    FunctionSet outputFor{};
 };
 
 inline constexpr double kOpenValue = 10.0;         // what VALUE shows at a V151 open
 inline constexpr double kRelaySettle = 0.2;        // seconds the relays need after switching
 inline constexpr double kSettleBeforeQuery = 0.1;  // seconds before the open's "V?"
 
-// The profile of a model class number; a number no class has gets the profile of no
-// decade, which speaks like the first class.
+// Every class's profile, by class number; the first row is no decade's.
+std::span<const DecadeProfile> Profiles();
+// The class of a class number; None for a number no class has.
+ModelClass ClassOf(int decadeModel);
+// The profile of a model class number; a number no class has gets the profile of the
+// first class, whose dialect it is taken to speak.
 const DecadeProfile& ProfileOf(int decadeModel);
 const DecadeProfile& ProfileOf(ModelClass model);
+
+// Whether the state read of the class asks the threshold, which it does while the decade
+// of the link takes one: the panel has the threshold's place then.
+constexpr bool ReadsThreshold(const DecadeProfile& profile) {
+    return profile.refresh == RefreshSequence::Resistance;
+}
 
 // The function code a function character stands for in a column; kAskUserFunction and
 // kAskTiming mean the decade is to be asked which preset is selected.

@@ -2,10 +2,12 @@
 #include "decade/session.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "decade/commands.h"
 #include "decade/identity.h"
@@ -19,16 +21,16 @@ namespace {
 constexpr double kWaitBeforePortClose = 0.5;  // seconds between the local command and the close
 
 // Temperature units by the index the unit ring and the decade's status use.
-constexpr std::array<std::string_view, 3> kTemperatureUnits{"°C", "°F", "K"};
+constexpr std::string_view kTemperatureUnits[] = {"°C", "°F", "K"};
 
 struct PrefixRow {
     int exponent;
     std::string_view letter;
 };
 // clang-format off
-constexpr std::array<PrefixRow, 8> kPrefixTable{{
+constexpr PrefixRow kPrefixTable[] = {
     {-12, "p"}, {-9, "n"}, {-6, "u"}, {-3, "m"}, {3, "k"}, {6, "M"}, {9, "G"}, {12, "T"},
-}};
+};
 // clang-format on
 
 // The characters "F?" reports the basic function and a user function with.
@@ -212,55 +214,95 @@ std::vector<ListedFunction> DecadeSession::ReadFunctionList() {
 }
 
 Outcome DecadeSession::Connect(const LinkSettings& settings) {
+    OpenObserver nobody;
+    return Connect(settings, nobody);
+}
+
+Outcome DecadeSession::Connect(const LinkSettings& settings, OpenObserver& observer) {
     if (link.connected) Close();
     BeginSequence(false);
     std::string reason;
     if (!OpenLink(settings, reason)) {
+        const Outcome result{LinkOutcome::NotOpened, reason};
+        observer.OpenFailed(OpenStep::Link, result);
         Close();
-        return {LinkOutcome::NotOpened, reason};
+        return result;
     }
     const std::string identity = Identify();
+    observer.Identified();
     if (info.model == 0) {
-        Outcome result{LinkFailed() ? Result().outcome : LinkOutcome::NoDecade,
-                       LinkFailed()
-                           ? Result().reason
-                           : "the identity reply \"" + identity + "\" names no known decade"};
+        const Outcome result{LinkFailed() ? Result().outcome : LinkOutcome::NoDecade,
+                             LinkFailed() ? Result().reason
+                                          : "the identity reply \"" + identity +
+                                                "\" names no known decade"};
+        observer.OpenFailed(OpenStep::Identity, result);
         Close();
         return result;
     }
     StartRemote();
+    observer.RemoteStarted();
     // What the remote command came to stays in Result(); the open goes on either way.
     return {};
 }
 
-Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
-                            std::vector<ListedFunction>* functions) {
-    Outcome connected = Connect(settings);
+Outcome DecadeSession::Open(const LinkSettings& settings, OpenObserver& observer) {
+    const Outcome connected = Connect(settings, observer);
     if (connected.outcome != LinkOutcome::Done) return connected;
     const int function = PresentFunction();
-    std::vector<ListedFunction> list = ReadFunctionList();
-    if (!Profile().functionQuery.command.empty()) SelectFunction(function);
+    observer.FunctionsListed(ReadFunctionList());
+    if (!Profile().functionQuery.command.empty()) {
+        SelectFunction(function);
+        observer.FunctionSelected(function);
+    }
     DecadeState shown = StartingState();
     shown.function = function;
-    const bool read = ReadState(shown);
+    observer.ReadingState(shown);
+    StateRead read;
+    const bool done = ReadState(shown, read);
+    observer.StateFound(read);
     if (Result().outcome == LinkOutcome::LinkGone && !LinkLost(link)) {
         // The exchanges found the link gone while its layer still holds it (a GPIB device
         // off the bus): let go, no local command to a device that is not there. A link
         // the layer gave up itself is closed as any other: nothing reaches it.
         const Outcome result = Result();
+        observer.OpenFailed(OpenStep::State, result);
         Drop();
         return result;
     }
-    if (!read || LinkLost(link)) {
-        Outcome result = LinkFailed()
-                             ? Result()
-                             : Outcome{LinkOutcome::LinkGone, "the link closed during the open"};
+    if (!done || LinkLost(link)) {
+        const Outcome result =
+            LinkFailed() ? Result()
+                         : Outcome{LinkOutcome::LinkGone, "the link closed during the open"};
+        observer.OpenFailed(OpenStep::State, result);
         Close();
         return result;
     }
-    if (state != nullptr) *state = shown;
-    if (functions != nullptr) *functions = std::move(list);
     return {};  // a probe the decade refused is no failure of the open
+}
+
+namespace {
+
+// Keeps what an open found, for a front end that shows it at the end.
+class Collect : public OpenObserver {
+  public:
+    void FunctionsListed(const std::vector<ListedFunction>& list) override { functions = list; }
+    void ReadingState(DecadeState& shown) override { state = shown; }
+    void StateFound(const StateRead& read) override { state = Merge(state, read); }
+
+    DecadeState state;
+    std::vector<ListedFunction> functions;
+};
+
+}  // namespace
+
+Outcome DecadeSession::Open(const LinkSettings& settings, DecadeState* state,
+                            std::vector<ListedFunction>* functions) {
+    Collect found;
+    const Outcome result = Open(settings, found);
+    if (result.outcome != LinkOutcome::Done) return result;
+    if (state != nullptr) *state = found.state;
+    if (functions != nullptr) *functions = std::move(found.functions);
+    return result;
 }
 
 void DecadeSession::Forget() {
@@ -323,7 +365,7 @@ std::string DecadeSession::FunctionUnit(int code, int unitIndex) {
         Communic(0, query, reply);
         return UnitTextFromReply(reply);
     }
-    if (unitIndex >= 0 && unitIndex < static_cast<int>(kTemperatureUnits.size())) {
+    if (unitIndex >= 0 && unitIndex < static_cast<int>(std::size(kTemperatureUnits))) {
         return std::string(kTemperatureUnits[static_cast<std::size_t>(unitIndex)]);
     }
     return {};
@@ -568,21 +610,21 @@ DecadeState DecadeSession::StartingState() const {
 
 bool DecadeSession::Offers(SettingKind kind) const {
     const DecadeProfile& profile = Profile();
-    const bool sensors =
-        profile.layout == ControlLayout::Resistance || profile.layout == ControlLayout::V330;
     switch (kind) {
         case SettingKind::Value:
             return true;
         case SettingKind::Function:
             return profile.selection != Selection::None;
         case SettingKind::Unit:
+            return profile.unit;
         case SettingKind::R0:
-            return sensors;
+            return profile.r0;
         case SettingKind::Threshold:
             return profile.threshold && info.thresholdAvailable != 0;
         case SettingKind::Standard:
+            return profile.standard;
         case SettingKind::Scale:
-            return profile.layout == ControlLayout::V211;
+            return profile.scale;
         case SettingKind::Output:
             return profile.output != OutputButton::None;
         case SettingKind::Short:

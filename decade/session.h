@@ -97,6 +97,30 @@ enum class Setting { Taken, Refused, NotApplicable };
 // What a front end can set on a decade.
 enum class SettingKind { Value, Function, Unit, R0, Threshold, Standard, Scale, Output, Short, Ground };
 
+// The steps of an open, in order.
+enum class OpenStep { Link, Identity, Remote, Functions, State };
+
+// Hears the steps of an open as the session does them, so that a front end shows each one
+// (the panel fills its controls step by step); every hook does nothing unless overridden.
+class OpenObserver {
+  public:
+    virtual ~OpenObserver() = default;
+    // The identity was asked and the model taken from it (none is a failure after this).
+    virtual void Identified() {}
+    // The remote command went out; the profile of the class now holds.
+    virtual void RemoteStarted() {}
+    // The function list, read; the function the decade presented is selected again next.
+    virtual void FunctionsListed(const std::vector<ListedFunction>& /*list*/) {}
+    // The presented function selected again (a class with one function selects none).
+    virtual void FunctionSelected(int /*function*/) {}
+    // Before the state is read: shown is what the read starts from.
+    virtual void ReadingState(DecadeState& /*shown*/) {}
+    // What the read of the open found.
+    virtual void StateFound(const StateRead& /*read*/) {}
+    // The open failed at step with result, before the session lets the link go.
+    virtual void OpenFailed(OpenStep /*step*/, const ExchangeResult& /*result*/) {}
+};
+
 class DecadeSession {
   public:
     // Both are public so that a front end can show them; the panel's shared-state names
@@ -135,10 +159,16 @@ class DecadeSession {
     std::vector<ListedFunction> ReadFunctionList();
     // The first steps of an open, for a front end that does one thing and closes: link,
     // identity and remote. Done once a decade answered (Result() then says how the remote
-    // command went), or what went wrong (the link is closed again then).
+    // command went), or what went wrong (the link is closed again then; a link open
+    // before is closed first).
     Outcome Connect(const LinkSettings& settings);
-    // The whole open at once, for a front end without a panel: link, identity, remote,
-    // function list, the function selected again and the state read into state.
+    Outcome Connect(const LinkSettings& settings, OpenObserver& observer);
+    // The whole open: link, identity, remote, function list, the function selected again
+    // and the state read; observer hears each step. A GPIB device gone is let go without
+    // a local command; any other failure closes the link.
+    Outcome Open(const LinkSettings& settings, OpenObserver& observer);
+    // The same for a front end without a panel: the state read into state, the list into
+    // functions.
     Outcome Open(const LinkSettings& settings, DecadeState* state = nullptr,
                  std::vector<ListedFunction>* functions = nullptr);
 

@@ -10,6 +10,7 @@
 
 #include "app/shared_state.h"
 #include "decade/identity.h"
+#include "decade/profiles.h"
 #include "link/communic.h"
 
 namespace {
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScanDeviceInfo(reply);
     ApplyFirmwareRule();
 
-    if (decadeModel < 0 || decadeModel > 7) std::abort();
+    if (decadeModel < 0 || decadeModel >= static_cast<int>(decade::Profiles().size())) std::abort();
     if (modelName.empty() != (decadeModel == 0)) std::abort();
     if (decadeModel == 0) {
         // No decade recognised: no token may be in the reply.

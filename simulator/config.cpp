@@ -13,13 +13,13 @@ struct ModelRow {
     int modelClass;
 };
 
-constexpr std::array<ModelRow, 24> kModels{{
+constexpr ModelRow kModels[] = {
     {"LTVV210", 1},      {"LTV212", 2}, {"LTV330", 3}, {"LTV150", 4}, {"V210", 1},
     {"V211", 6},         {"V212", 2},   {"V150", 4},   {"V151", 5},   {"BURSTER,622", 2},
     {"Burster,1427", 2}, {"KRN-71", 2}, {"KRN-72", 1}, {"KRN-73", 1}, {"BURSTER,4530", 6},
     {"V330A", 3},        {"V340A", 3},  {"V330", 3},   {"V340", 3},   {"V331", 3},
     {"V332", 3},         {"V341", 3},   {"V342", 3},   {"V090", 7},
-}};
+};
 
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;

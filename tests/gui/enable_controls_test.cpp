@@ -1,16 +1,22 @@
 // Control enabling on the real panel: for every model class and the functions that change
 // the picture, which controls are shown, dimmed, labelled and where the relay column
-// stands, with the link open and closed, in each language.
+// stands, with the link open and closed, in each language; and for every class of the
+// profile table, opened on the simulator, that the panel shows what the class offers.
 #include "app/enable_controls.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/panel.h"
 #include "app/shared_state.h"
-#include "toolkit/ui.h"
+#include "decade/identity.h"
+#include "support/link_fixture.h"
 #include "support/panel_fixture.h"
+#include "toolkit/ui.h"
 
 namespace {
 
@@ -208,6 +214,53 @@ TEST_F(EnableControlsTest, CloseAfterClass3HidesEverything) {
     EXPECT_EQ(Attr(LED_OUTPUT, ui::ATTR_LEFT), 573);
     for (int control : {NUM_ADR, RATE, SERIAL, RING}) {
         EXPECT_EQ(Attr(control, ui::ATTR_DIMMED), 0) << control;
+    }
+}
+
+// What each class offers, as its profile row says and as the session tells ombrastel-ctl,
+// is what its panel shows once it is open: one loop over every class of the profile
+// table, each opened on the simulator by the first identity token of its class.
+class CapabilityTest : public PanelLinkTest {};
+
+TEST_F(CapabilityTest, EachClassShowsWhatItsProfileOffers) {
+    using decade::SettingKind;
+    const std::pair<SettingKind, std::vector<int>> controlsOf[] = {
+        {SettingKind::Unit, {UNIT}},
+        {SettingKind::R0, {RNULA}},
+        {SettingKind::Threshold, {THRESHOLD}},
+        {SettingKind::Standard, {RING_STANDARD}},
+        {SettingKind::Scale, {RING_SCALE}},
+        {SettingKind::Output, {CMD_OUTPUT, LED_OUTPUT}},
+        {SettingKind::Short, {CMD_SHORT, LED_SHORT}},
+        {SettingKind::Ground, {CMD_GND, LED_GND}},
+    };
+    const auto classes = decade::Profiles();
+    ASSERT_GT(classes.size(), 1u);
+    for (std::size_t model = 1; model < classes.size(); ++model) {
+        const auto token =
+            std::find_if(kModelTokens.begin(), kModelTokens.end(),
+                         [&](const ModelToken& t) { return t.index == static_cast<int>(model); });
+        ASSERT_NE(token, kModelTokens.end()) << "class " << model << " has no identity token";
+        SCOPED_TRACE(std::string(token->token));
+        ShowFreshPanel(3);
+        StartSim({"--model", std::string(token->token)});
+        OpenSerial();
+        ASSERT_EQ(connected, 1) << messages_.Texts();
+        ASSERT_EQ(decadeModel, static_cast<int>(model));
+        for (const auto& [kind, controls] : controlsOf) {
+            for (int control : controls) {
+                EXPECT_EQ(Attr(control, ui::ATTR_VISIBLE), panelSession.Offers(kind) ? 1 : 0)
+                    << "control " << control;
+            }
+        }
+        bool kelvin = false;
+        for (const auto& item : RingItems(UNIT)) kelvin = kelvin || item.second == "K";
+        EXPECT_EQ(kelvin, classes[model].kelvin);
+        // The basic function's value can be set in every class.
+        EXPECT_EQ(Attr(VALUE, ui::ATTR_DIMMED), 0);
+        EXPECT_EQ(Attr(VALUE, ui::ATTR_SHOW_INCDEC_ARROWS), classes[model].valueArrows ? 1 : 0);
+        ClickCom();
+        ASSERT_EQ(connected, 0);
     }
 }
 

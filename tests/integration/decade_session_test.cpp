@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -393,6 +394,83 @@ TEST_F(DecadeSessionTest, GpibDeviceGoneDuringTheOpenIsLetGo) {
     EXPECT_EQ(session_.Model(), ModelClass::None);
     const Lines lines = gpib.Lines();
     EXPECT_EQ(std::find(lines.begin(), lines.end(), "<ibloc>"), lines.end());
+}
+
+// The open tells its observer each step as it is done, in order, and a failure while the
+// link is still held, before it is let go: what the panel shows while it opens rests on this.
+class Recorder : public decade::OpenObserver {
+  public:
+    explicit Recorder(const DecadeSession& session) : session_(session) {}
+    void Identified() override { Add("identified " + std::to_string(session_.info.model)); }
+    void RemoteStarted() override { Add("remote"); }
+    void FunctionsListed(const std::vector<decade::ListedFunction>& list) override {
+        Add("listed " + std::to_string(list.size()));
+    }
+    void FunctionSelected(int function) override { Add("selected " + std::to_string(function)); }
+    void ReadingState(DecadeState& shown) override {
+        Add("reading " + std::to_string(shown.function));
+    }
+    void StateFound(const decade::StateRead& read) override {
+        Add(read.value ? "found a value" : "found no value");
+    }
+    void OpenFailed(decade::OpenStep step, const decade::Outcome& result) override {
+        std::ostringstream line;
+        line << "failed " << static_cast<int>(step) << " " << static_cast<int>(result.outcome)
+             << " while " << (session_.link.connected ? "open" : "closed");
+        Add(line.str());
+    }
+    Lines events;
+
+  private:
+    void Add(const std::string& event) { events.push_back(event); }
+    const DecadeSession& session_;
+};
+
+TEST_F(DecadeSessionTest, TheOpenTellsEachStepInOrder) {
+    const auto failed = [](decade::OpenStep step, LinkOutcome outcome, const char* link) {
+        return "failed " + std::to_string(static_cast<int>(step)) + " " +
+               std::to_string(static_cast<int>(outcome)) + " while " + link;
+    };
+    struct Case {
+        const char* name;
+        const char* sim;  // empty: no decade started
+        bool gpib;
+        decade::LinkSettings settings;
+        LinkOutcome outcome;
+        Lines events;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"a class that selects its function again", "--model V212 --function 1 --value 25", false,
+         Com1(), LinkOutcome::Done,
+         {"identified 2", "remote", "listed 8", "selected 2", "reading 2", "found a value"}},
+        {"a class of one function selects none", "--model V151", false, Com1(),
+         LinkOutcome::Done, {"identified 5", "remote", "listed 1", "reading 0", "found a value"}},
+        {"no port", "", false, {.address = links::ComPort{200}, .baudRate = 9600},
+         LinkOutcome::NotOpened, {failed(decade::OpenStep::Link, LinkOutcome::NotOpened, "open")}},
+        {"an identity no decade has", "--idn 'SIMLAB,X999,1,1.0'", false, Com1(),
+         LinkOutcome::NoDecade,
+         {"identified 0", failed(decade::OpenStep::Identity, LinkOutcome::NoDecade, "open")}},
+        {"a GPIB device gone during the open", "", true, {.address = links::GpibDevice{5}},
+         LinkOutcome::LinkGone,
+         {"identified 7", "remote", "listed 1", "selected 1", "reading 1", "found no value",
+          failed(decade::OpenStep::State, LinkOutcome::LinkGone, "open")}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        session_.Close();
+        sim_.reset();
+        std::unique_ptr<simtest::GpibSim> gpib;
+        const Lines gone = {"--model", "V090", "--drop-after", "3"};
+        if (c.gpib) gpib = std::make_unique<simtest::GpibSim>(gone);
+        if (*c.sim != '\0') sim_ = StartDecade(Args(c.sim));
+        Recorder recorder(session_);
+        const decade::Outcome outcome = session_.Open(c.settings, recorder);
+        EXPECT_EQ(outcome.outcome, c.outcome) << outcome.reason;
+        EXPECT_EQ(recorder.events, c.events);
+        EXPECT_EQ(session_.link.connected, c.outcome == LinkOutcome::Done ? 1 : 0);
+    }
 }
 
 }  // namespace
